@@ -1,0 +1,38 @@
+# Two commands on a fresh Debian machine: `make demo` and `make test`.
+JOBS ?= $(shell nproc)
+WINE_ENV = WINEDEBUG=-all
+
+.PHONY: all deps linux windows demo test bench clean
+
+all: linux windows
+
+deps:
+	@scripts/install-deps.sh
+
+linux: deps
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j $(JOBS)
+
+windows: deps
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
+# Builds both, rides a simulated trip, and puts the player's files in dist/.
+demo: linux windows
+	build/linux/quorvane-sim --station 3
+	mkdir -p dist
+	cp build/windows/Quorvane.asi dist/Quorvane.asi
+	cp packaging/Quorvane.ini dist/Quorvane.ini
+	@echo
+	@echo "dist/Quorvane.asi and dist/Quorvane.ini are ready: copy both next to the game."
+
+# Every test: unit tests and scenarios on Linux, the real DLL under Wine.
+test: linux windows
+	$(WINE_ENV) wineboot --init >/dev/null 2>&1 || true
+	ctest --preset linux -j $(JOBS)
+
+bench: linux
+	build/linux/quorvane_bench
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,57 @@
+# Native build: the plug-in as a library linked into the simulator, the tool, tests, benchmarks.
+find_package(GTest REQUIRED)
+find_package(benchmark REQUIRED)
+find_package(CLI11 CONFIG REQUIRED)
+find_package(Threads REQUIRED)
+
+add_library(quorvane_plugin STATIC ${QV_PLUGIN_SOURCES} host/posix_platform.cpp host/profile_int.cpp)
+target_include_directories(quorvane_plugin PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_options(quorvane_plugin PRIVATE ${QV_WARNINGS} -Werror)
+
+add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp)
+target_include_directories(quorvane_sim PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(quorvane_sim PUBLIC quorvane_plugin)
+target_compile_options(quorvane_sim PRIVATE -Wall -Wextra)
+
+add_executable(quorvane-sim tools/quorvane_sim.cpp)
+target_link_libraries(quorvane-sim PRIVATE quorvane_sim CLI11::CLI11)
+
+add_executable(profile_probe tests/profile_probe.cpp)
+target_link_libraries(profile_probe PRIVATE quorvane_plugin)
+
+file(GLOB QV_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
+add_executable(quorvane_tests ${QV_TEST_SOURCES})
+target_link_libraries(quorvane_tests PRIVATE quorvane_sim GTest::gtest GTest::gtest_main)
+
+file(GLOB QV_BENCH_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
+add_executable(quorvane_bench ${QV_BENCH_SOURCES})
+target_link_libraries(quorvane_bench PRIVATE quorvane_sim benchmark::benchmark)
+
+enable_testing()
+include(GoogleTest)
+gtest_discover_tests(quorvane_tests DISCOVERY_TIMEOUT 60)
+
+# End-to-end runs of the real DLL under Wine, from the Windows build next to this one.
+set(QV_WINDOWS_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/windows" CACHE PATH "the MinGW build")
+find_program(QV_WINE NAMES wine wine64)
+set(QV_WINE_RUN ${CMAKE_COMMAND} -E env WINEDEBUG=-all ${QV_WINE})
+foreach(scenario IN ITEMS spine-scan-and-prompt spine-inert-without-hook)
+  add_test(NAME wine.${scenario}
+           COMMAND ${QV_WINE_RUN} ${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe ${scenario}
+                   ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)
+  set_tests_properties(wine.${scenario} PROPERTIES TIMEOUT 120 LABELS wine)
+endforeach()
+add_test(NAME wine.settings-match-windows
+         COMMAND ${CMAKE_COMMAND}
+                 -DWINE=${QV_WINE}
+                 -DWINDOWS_PROBE=${QV_WINDOWS_BUILD_DIR}/profile_probe.exe
+                 -DLINUX_PROBE=$<TARGET_FILE:profile_probe>
+                 -DCORPUS=${PROJECT_SOURCE_DIR}/tests/data/profile_corpus.txt
+                 -DWORK=${CMAKE_BINARY_DIR}/profile_work
+                 -P ${PROJECT_SOURCE_DIR}/tests/compare_settings.cmake)
+set_tests_properties(wine.settings-match-windows PROPERTIES TIMEOUT 120 LABELS wine)
+add_test(NAME wine.dll-imports-and-exports
+         COMMAND ${CMAKE_COMMAND}
+                 -DOBJDUMP=x86_64-w64-mingw32-objdump
+                 -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
+                 -P ${PROJECT_SOURCE_DIR}/tests/check_dll.cmake)

@@ -1,0 +1,16 @@
+// host/host_api.cpp -- the one HostApi table. Constant-initialised, so it is ready before any
+// dynamic initialiser of the plug-in (the settings read) runs.
+#include "host/host_api.h"
+
+HostApi Host = {
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    &PlatformTickCount,
+    &PlatformReadProfileInt,
+};
+
+bool HostIsBound()
+{
+    return Host.scriptRegister && Host.scriptUnregister && Host.scriptWait &&
+           Host.keyboardHandlerRegister && Host.keyboardHandlerUnregister && Host.nativeInit &&
+           Host.nativePush64 && Host.nativeCall && Host.worldGetAllPeds;
+}

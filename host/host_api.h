@@ -1,0 +1,43 @@
+// host/host_api.h -- the seam between the plug-in and the script hook. Everything the plug-in
+// does to the game goes through the one HostApi table; nothing here includes a platform header.
+#pragma once
+
+#include <cstdint>
+
+using ScriptEntryFn = void (*)();
+// virtual key, repeat count, scan code, extended, Alt held, was down before, is up now:
+// the fields of a Windows keystroke message, in the order the script hook passes them.
+using KeyboardHandlerFn = void (*)(uint32_t key, uint16_t repeats, uint8_t scanCode,
+                                   int32_t isExtended, int32_t isWithAlt,
+                                   int32_t wasDownBefore, int32_t isUpNow);
+
+struct HostApi {
+    // The nine functions of the script hook.
+    void (*scriptRegister)(void* module, ScriptEntryFn entry);
+    void (*scriptUnregister)(void* module);
+    void (*scriptWait)(uint32_t milliseconds);
+    void (*keyboardHandlerRegister)(KeyboardHandlerFn handler);
+    void (*keyboardHandlerUnregister)(KeyboardHandlerFn handler);
+    void (*nativeInit)(uint64_t hash);
+    void (*nativePush64)(uint64_t slot);
+    uint64_t* (*nativeCall)();
+    int32_t (*worldGetAllPeds)(int32_t* handles, int32_t capacity);
+
+    // The two operating-system calls the plug-in makes: GetTickCount and GetPrivateProfileIntA.
+    uint32_t (*tickCount)();
+    uint32_t (*readProfileInt)(const char* section, const char* key, int32_t defaultValue,
+                               const char* path);
+};
+
+// Bound at load: by the Windows entry from the script hook's exports, by the simulator on Linux.
+// The two OS calls are set before any static initialiser of the plug-in runs.
+extern HostApi Host;
+
+// The platform's own implementations of the two OS calls (win32_entry.cpp on Windows,
+// posix_platform.cpp elsewhere); Host starts out pointing at them.
+uint32_t PlatformTickCount();
+uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue,
+                                const char* path);
+
+// True once all nine script hook functions are bound.
+bool HostIsBound();

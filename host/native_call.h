@@ -1,0 +1,99 @@
+// host/native_call.h -- the one way to call a native: init, one push per argument, call, and the
+// result copied out before anything else can touch the host's result slots. Allocation-free.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "host/host_api.h"
+
+// Every vector a native returns, and every position the plug-in keeps.
+struct PaddedVector3 {
+    float x;
+    uint32_t padX;
+    float y;
+    uint32_t padY;
+    float z;
+    uint32_t padZ;
+};
+static_assert(sizeof(PaddedVector3) == 24, "natives hand back vectors as three padded floats");
+
+// A value the game handed out (a composed text, say) that must go back whole, all 64 bits.
+struct Opaque {
+    uint64_t bits;
+};
+
+// A handle that a few natives want widened with its sign rather than with zeros.
+struct SignWidened {
+    int32_t handle;
+};
+
+namespace slot {
+
+inline uint64_t From(int32_t v) { return static_cast<uint32_t>(v); }
+inline uint64_t From(uint32_t v) { return v; }
+inline uint64_t From(bool v) { return v ? 1u : 0u; }
+inline uint64_t From(float v)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+inline uint64_t From(const char* text) { return reinterpret_cast<uintptr_t>(text); }
+inline uint64_t From(int32_t* out) { return reinterpret_cast<uintptr_t>(out); }
+inline uint64_t From(Opaque v) { return v.bits; }
+inline uint64_t From(SignWidened v) { return static_cast<uint64_t>(static_cast<int64_t>(v.handle)); }
+// Anything else (a double, a long, a char*) is a mistake at the call site, not a conversion.
+template <typename T>
+uint64_t From(T) = delete;
+
+template <typename R>
+R Read(const uint64_t* slots);
+
+template <>
+inline int32_t Read<int32_t>(const uint64_t* slots)
+{
+    int32_t v;
+    std::memcpy(&v, slots, sizeof v);
+    return v;
+}
+template <>
+inline uint32_t Read<uint32_t>(const uint64_t* slots)
+{
+    uint32_t v;
+    std::memcpy(&v, slots, sizeof v);
+    return v;
+}
+template <>
+inline bool Read<bool>(const uint64_t* slots) { return Read<uint32_t>(slots) != 0; }
+template <>
+inline float Read<float>(const uint64_t* slots)
+{
+    float v;
+    std::memcpy(&v, slots, sizeof v);
+    return v;
+}
+template <>
+inline Opaque Read<Opaque>(const uint64_t* slots) { return Opaque{slots[0]}; }
+template <>
+inline PaddedVector3 Read<PaddedVector3>(const uint64_t* slots)
+{
+    PaddedVector3 v;
+    std::memcpy(&v, slots, sizeof v);
+    return v;
+}
+
+} // namespace slot
+
+// Invoke<int32_t>(NativeGameTime), Invoke<void>(NativePromptRemove, prompt), ...
+template <typename R, typename... Args>
+R Invoke(uint64_t hash, Args... args)
+{
+    Host.nativeInit(hash);
+    (Host.nativePush64(slot::From(args)), ...);
+    const uint64_t* result = Host.nativeCall();
+    if constexpr (!std::is_void_v<R>) {
+        return slot::Read<R>(result);
+    }
+}

@@ -1,0 +1,94 @@
+// host/win32_entry.cpp -- the only Windows file: DllMain, binding to the script hook's exports,
+// and the two OS calls. Everything else reaches Windows through the HostApi table.
+#include <windows.h>
+#include <psapi.h>
+
+#include "host/host_api.h"
+#include "plugin/script.h"
+
+uint32_t PlatformTickCount()
+{
+    return GetTickCount();
+}
+
+uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue,
+                                const char* path)
+{
+    return GetPrivateProfileIntA(section, key, defaultValue, path);
+}
+
+namespace {
+
+// The script hook's functions under their MSVC x64 decorated names.
+struct Export {
+    const char* name;
+    void** slot;
+};
+
+template <typename F>
+void** SlotOf(F& field)
+{
+    return reinterpret_cast<void**>(&field);
+}
+
+bool BindFrom(HMODULE module, HostApi& api)
+{
+    const Export exports[] = {
+        {"?scriptRegister@@YAXPEAUHINSTANCE__@@P6AXXZ@Z", SlotOf(api.scriptRegister)},
+        {"?scriptUnregister@@YAXPEAUHINSTANCE__@@@Z", SlotOf(api.scriptUnregister)},
+        {"?scriptWait@@YAXK@Z", SlotOf(api.scriptWait)},
+        {"?keyboardHandlerRegister@@YAXP6AXKGEHHHH@Z@Z", SlotOf(api.keyboardHandlerRegister)},
+        {"?keyboardHandlerUnregister@@YAXP6AXKGEHHHH@Z@Z", SlotOf(api.keyboardHandlerUnregister)},
+        {"?nativeInit@@YAX_K@Z", SlotOf(api.nativeInit)},
+        {"?nativePush64@@YAX_K@Z", SlotOf(api.nativePush64)},
+        {"?nativeCall@@YAPEA_KXZ", SlotOf(api.nativeCall)},
+        {"?worldGetAllPeds@@YAHPEAHH@Z", SlotOf(api.worldGetAllPeds)},
+    };
+    for (const Export& e : exports) {
+        FARPROC proc = GetProcAddress(module, e.name);
+        if (proc == nullptr)
+            return false;
+        *e.slot = reinterpret_cast<void*>(proc);
+    }
+    return true;
+}
+
+// Looks through the process's modules for the one that exports all nine functions. The table
+// is filled only from a module that has them all.
+bool BindScriptHook()
+{
+    HMODULE modules[1024];
+    DWORD bytes = 0;
+    if (!EnumProcessModules(GetCurrentProcess(), modules, sizeof modules, &bytes))
+        return false;
+    const DWORD count = bytes / sizeof(HMODULE);
+    for (DWORD i = 0; i < count && i < 1024; ++i) {
+        HostApi candidate = Host;
+        if (BindFrom(modules[i], candidate)) {
+            Host = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool bound = false;
+
+// The settings are read while the library loads, before DllMain.
+const bool staticInitDone = (PluginStaticInit(), true);
+
+} // namespace
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
+{
+    (void)staticInitDone;
+    if (reason == DLL_PROCESS_ATTACH) {
+        bound = BindScriptHook();
+        if (!bound)
+            return TRUE;  // no script hook in this process: stay inert
+        DisableThreadLibraryCalls(instance);
+    }
+    if (!bound)
+        return TRUE;
+    return LibraryEntry(instance, reason, reserved) ? TRUE : FALSE;
+}

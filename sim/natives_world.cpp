@@ -1,0 +1,215 @@
+// sim/natives_world.cpp -- how the simulated game answers each native: the player, positions,
+// the clock, random numbers, names, composed texts and the interaction prompt.
+#include <cstdio>
+#include <cstring>
+
+#include "host/natives.h"
+#include "sim/sim.h"
+
+#include "sim/native_call_sim.h"
+
+void Sim::RegisterNatives()
+{
+    Add(NativePlayerPed, "PlayerPed", 0, &Sim::PlayerPed);
+    Add(NativeEntityExists, "EntityExists", 1, &Sim::EntityExists);
+    Add(NativePlayerCanInteract, "PlayerCanInteract", 1, &Sim::PlayerCanInteract);
+    Add(NativePlayerIsOccupied, "PlayerIsOccupied", 2, &Sim::PlayerIsOccupied);
+    Add(NativeEntityPosition, "EntityPosition", 3, &Sim::EntityPosition);
+    Add(NativeSquaredDistance, "SquaredDistance", 6, &Sim::SquaredDistance);
+    Add(NativeGameTime, "GameTime", 0, &Sim::GameTime);
+    Add(NativeRandomInt, "RandomInt", 2, &Sim::RandomInt);
+    Add(NativeCoinFlip, "CoinFlip", 0, &Sim::CoinFlip);
+    Add(NativeHashOfName, "HashOfName", 1, &Sim::HashOfName);
+    Add(NativeComposeText, "ComposeText", -1, &Sim::ComposeText);
+    Add(NativePromptBegin, "PromptBegin", 0, &Sim::PromptBegin);
+    Add(NativePromptSetControl, "PromptSetControl", 2, &Sim::PromptSetControl);
+    Add(NativePromptSetLabel, "PromptSetLabel", 2, &Sim::PromptSetLabel);
+    Add(NativePromptSettingA, "PromptSettingA", 2, &Sim::PromptSetting);
+    Add(NativePromptSettingB, "PromptSettingB", 2, &Sim::PromptSetting);
+    Add(NativePromptFinishSetup, "PromptFinishSetup", 1, &Sim::PromptFinishSetup);
+    Add(NativePromptSettingC, "PromptSettingC", 2, &Sim::PromptSetting);
+    Add(NativePromptSettingD, "PromptSettingD", 2, &Sim::PromptSetting);
+    Add(NativePromptWasUsed, "PromptWasUsed", 1, &Sim::PromptWasUsed);
+    Add(NativePromptRemove, "PromptRemove", 1, &Sim::PromptRemove);
+}
+
+void Sim::PlayerPed(NativeCall& c) { c.ReturnInt(playerHandle_); }
+
+void Sim::EntityExists(NativeCall& c)
+{
+    const int32_t entity = c.Int(0);
+    c.ReturnBool(entity != 0 && entity == playerHandle_ && playerExists_);
+}
+
+void Sim::PlayerCanInteract(NativeCall& c)
+{
+    const int32_t ped = c.Int(0);
+    c.ReturnBool(ped == playerHandle_ && playerExists_ && playerCanInteract_);
+}
+
+void Sim::PlayerIsOccupied(NativeCall& c)
+{
+    const int32_t ped = c.Int(0);
+    if (c.Int(1) != 1)
+        c.Fail("second argument must be 1");
+    c.ReturnBool(ped == playerHandle_ && playerOccupied_);
+}
+
+void Sim::EntityPosition(NativeCall& c)
+{
+    const int32_t entity = c.Int(0);
+    const int32_t flag = c.Int(1);
+    if ((flag != 0 && flag != 1) || c.Int(2) != 0)
+        c.Fail("flag must be 0 or 1 and the last argument 0");
+    if (entity == playerHandle_ && playerExists_)
+        c.ReturnVector(playerPos_);
+    else
+        c.ReturnVector(Vec3{});
+}
+
+void Sim::SquaredDistance(NativeCall& c)
+{
+    const float dx = c.Float(0) - c.Float(3);
+    const float dy = c.Float(1) - c.Float(4);
+    const float dz = c.Float(2) - c.Float(5);
+    c.ReturnFloat(dx * dx + dy * dy + dz * dz);
+}
+
+void Sim::GameTime(NativeCall& c) { c.ReturnInt(GameClock()); }
+
+void Sim::RandomInt(NativeCall& c)
+{
+    const int32_t low = c.Int(0);
+    const int32_t limit = c.Int(1);
+    int32_t value = low;
+    if (!forcedRandom_.empty()) {
+        value = forcedRandom_.front();
+        forcedRandom_.pop_front();
+    } else if (limit > low) {
+        value = std::uniform_int_distribution<int32_t>(low, limit - 1)(rng_);
+    }
+    c.ReturnInt(value);
+}
+
+void Sim::CoinFlip(NativeCall& c)
+{
+    bool value = (rng_() & 1u) != 0;
+    if (!forcedFlips_.empty()) {
+        value = forcedFlips_.front();
+        forcedFlips_.pop_front();
+    }
+    c.ReturnBool(value);
+}
+
+void Sim::HashOfName(NativeCall& c)
+{
+    const uint32_t hash = SimHashOfName(c.Text(0));
+    c.ReturnInt(static_cast<int32_t>(hash));
+}
+
+// Texts are owned by the game and live a little past the frame they were made in; the opaque
+// value handed out is the address of the text.
+void Sim::ComposeText(NativeCall& c)
+{
+    if (c.Count() < 3) {
+        c.Fail("needs flags, a template and its arguments");
+        return;
+    }
+    const int32_t flags = c.Int(0);
+    const std::string templateName = c.Text(1);
+    std::string text;
+    if (templateName == "LITERAL_STRING" && c.Count() == 3 && flags == 10) {
+        text = c.Text(2);
+    } else if (templateName == "COLOR_STRING" && c.Count() == 4 && flags == 42) {
+        c.Int(2);
+        const uint64_t source = c.Raw(3);
+        const std::string* found = nullptr;
+        for (const auto& entry : texts_) {
+            if (reinterpret_cast<uint64_t>(entry.second->c_str()) == source)
+                found = entry.second.get();
+        }
+        if (found == nullptr) {
+            c.Fail("COLOR_STRING of a text the game does not hold");
+            return;
+        }
+        text = *found;
+    } else {
+        c.Fail("unsupported template " + templateName);
+        return;
+    }
+    texts_.emplace_back(frame_, std::make_unique<std::string>(text));
+    c.ReturnOpaque(reinterpret_cast<uint64_t>(texts_.back().second->c_str()), "text \"" + text + "\"");
+}
+
+void Sim::PromptBegin(NativeCall& c)
+{
+    const int32_t handle = nextPromptHandle_++;
+    prompts_[handle].handle = handle;
+    c.ReturnInt(handle);
+}
+
+void Sim::PromptSetControl(NativeCall& c)
+{
+    SimPrompt* prompt = FindPrompt(c.Int(0));
+    const uint32_t control = c.Hash(1);
+    if (prompt == nullptr)
+        c.Fail("no such prompt");
+    else
+        prompt->control = control;
+}
+
+void Sim::PromptSetLabel(NativeCall& c)
+{
+    SimPrompt* prompt = FindPrompt(c.Int(0));
+    const uint64_t label = c.Raw(1);
+    const std::string* found = nullptr;
+    for (const auto& entry : texts_) {
+        if (reinterpret_cast<uint64_t>(entry.second->c_str()) == label)
+            found = entry.second.get();
+    }
+    if (prompt == nullptr || found == nullptr)
+        c.Fail("no such prompt, or a label the game does not hold");
+    else
+        prompt->label = *found;
+}
+
+void Sim::PromptSetting(NativeCall& c)
+{
+    SimPrompt* prompt = FindPrompt(c.Int(0));
+    const int32_t value = c.Int(1);
+    if (prompt == nullptr)
+        c.Fail("no such prompt");
+    else
+        prompt->settings.emplace_back(callHash_, value);
+}
+
+void Sim::PromptFinishSetup(NativeCall& c)
+{
+    SimPrompt* prompt = FindPrompt(c.Int(0));
+    if (prompt == nullptr) {
+        c.Fail("no such prompt");
+        return;
+    }
+    prompt->setUp = true;
+    Note("prompt \"" + prompt->label + "\" offered");
+}
+
+void Sim::PromptWasUsed(NativeCall& c)
+{
+    SimPrompt* prompt = FindPrompt(c.Int(0));
+    if (prompt == nullptr)
+        ++stalePromptQueries_;
+    c.ReturnBool(prompt != nullptr && prompt->used);
+}
+
+void Sim::PromptRemove(NativeCall& c)
+{
+    const int32_t handle = c.Int(0);
+    auto it = prompts_.find(handle);
+    if (it == prompts_.end()) {
+        ++stalePromptQueries_;
+        return;
+    }
+    Note("prompt \"" + it->second.label + "\" withdrawn");
+    prompts_.erase(it);
+}

@@ -1,0 +1,465 @@
+// sim/sim.cpp -- scheduler, clock, native dispatch and call log of the simulated host.
+#include "sim/sim.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "host/natives.h"
+#include "host/profile_int.h"
+#include "sim/fiber.h"
+#include "sim/native_call_sim.h"
+
+namespace {
+
+Sim* current = nullptr;
+
+// Thrown out of scriptWait to unwind a parked script when the plug-in is unloaded; only the
+// fibre's own entry catches it.
+struct ScriptUnwind {};
+
+constexpr size_t ScriptStackBytes = 256 * 1024;
+
+} // namespace
+
+Sim::Sim(SimConfig config) : config_(std::move(config)), rng_(config_.seed)
+{
+    now_ = config_.startGameTime;
+    tick_ = config_.startTick;
+    mainFiber_ = Fiber::ForCurrentThread();
+    RegisterNatives();
+    current = this;
+}
+
+Sim::~Sim()
+{
+    if (module_ != nullptr)
+        Unload();
+    StopScript();
+    if (current == this)
+        current = nullptr;
+}
+
+Sim* Sim::Current() { return current; }
+
+void Sim::Error(const std::string& message)
+{
+    errors_.push_back("[" + FormatGameTime(now_) + "] " + message);
+}
+
+// ---- loading ----------------------------------------------------------------------------------
+
+bool Sim::Load(PluginModule& module)
+{
+    module_ = &module;
+    if (!module.Load()) {
+        module_ = nullptr;
+        return false;
+    }
+    Note("plug-in loaded");
+    return true;
+}
+
+void Sim::Unload()
+{
+    if (module_ == nullptr)
+        return;
+    module_->Unload();
+    module_ = nullptr;
+    StopScript();
+    Note("plug-in unloaded");
+}
+
+// ---- scheduler ------------------------------------------------------------------------------
+
+void Sim::FiberMain(void* self)
+{
+    Sim& sim = *static_cast<Sim*>(self);
+    try {
+        sim.scriptEntry_();
+        sim.Error("the script returned; it must run for as long as it is loaded");
+    } catch (const ScriptUnwind&) {
+    }
+    sim.scriptFinished_ = true;
+    for (;;)
+        sim.scriptFiber_->SwitchTo(*sim.mainFiber_);
+}
+
+void Sim::ResumeScript()
+{
+    if (!scriptFiber_)
+        scriptFiber_ = Fiber::Create(ScriptStackBytes, &Sim::FiberMain, this);
+    inScript_ = true;
+    mainFiber_->SwitchTo(*scriptFiber_);
+    inScript_ = false;
+}
+
+void Sim::StopScript()
+{
+    if (scriptFiber_ && !scriptFinished_) {
+#ifndef _WIN32
+        // Unwind the parked script so that its frames are destroyed properly. On Windows the
+        // script's frames live in another module and the fibre is simply deleted, as the real
+        // script hook does.
+        unwinding_ = true;
+        inScript_ = true;
+        mainFiber_->SwitchTo(*scriptFiber_);
+        inScript_ = false;
+        unwinding_ = false;
+#endif
+    }
+    scriptFiber_.reset();
+    scriptFinished_ = false;
+    scriptEntry_ = nullptr;
+}
+
+void Sim::ScriptRegister(void* module, ScriptEntryFn entry)
+{
+    if (scriptEntry_ != nullptr)
+        Error("scriptRegister called twice");
+    if (module == nullptr || entry == nullptr)
+        Error("scriptRegister with a null module or entry");
+    scriptEntry_ = entry;
+    wakeAt_ = now_;
+    wokeFrame_ = frame_;
+    Note("script registered");
+}
+
+void Sim::ScriptUnregister(void* module)
+{
+    if (module_ != nullptr && module != module_->Handle())
+        Error("scriptUnregister with another module's handle");
+    if (scriptEntry_ == nullptr)
+        Error("scriptUnregister without a registered script");
+    Note("script unregistered");
+    StopScript();
+}
+
+void Sim::ScriptWait(uint32_t ms)
+{
+    if (!inScript_ || !scriptFiber_) {
+        Error("scriptWait called outside the script");
+        return;
+    }
+    if (unwinding_)
+        throw ScriptUnwind{};
+    wakeAt_ = now_ + ms;
+    wokeFrame_ = frame_;
+    scriptFiber_->SwitchTo(*mainFiber_);
+    if (unwinding_)
+        throw ScriptUnwind{};
+}
+
+void Sim::KeyboardHandlerRegister(KeyboardHandlerFn handler)
+{
+    if (keyboardHandler_ != nullptr)
+        Error("keyboardHandlerRegister called twice");
+    keyboardHandler_ = handler;
+    Note("key handler registered");
+}
+
+void Sim::KeyboardHandlerUnregister(KeyboardHandlerFn handler)
+{
+    if (handler != keyboardHandler_)
+        Error("keyboardHandlerUnregister with a handler that is not registered");
+    keyboardHandler_ = nullptr;
+    Note("key handler unregistered");
+}
+
+void Sim::RunFrame()
+{
+    ++frame_;
+    now_ += config_.frameMs;
+    tick_ += config_.frameMs;
+    AdvanceWorld();
+
+    std::vector<PendingKey> keys;
+    keys.swap(pendingKeys_);
+    for (const PendingKey& k : keys) {
+        if (keyboardHandler_ != nullptr)
+            keyboardHandler_(k.key, 1, 0, 0, k.alt ? 1 : 0, k.wasDown ? 1 : 0, k.isUp ? 1 : 0);
+    }
+
+    if (scriptEntry_ != nullptr && !scriptFinished_ && now_ >= wakeAt_ && frame_ > wokeFrame_)
+        ResumeScript();
+
+    while (!texts_.empty() && texts_.front().first + 2 < frame_)
+        texts_.pop_front();
+}
+
+void Sim::RunFrames(int n)
+{
+    for (int i = 0; i < n; ++i)
+        RunFrame();
+}
+
+void Sim::RunFor(int64_t gameMs)
+{
+    const int64_t end = now_ + gameMs;
+    while (now_ < end)
+        RunFrame();
+}
+
+bool Sim::RunUntil(const std::function<bool()>& condition, int64_t maxMs)
+{
+    const int64_t end = now_ + maxMs;
+    while (now_ < end) {
+        RunFrame();
+        if (condition())
+            return true;
+    }
+    return false;
+}
+
+// ---- world ------------------------------------------------------------------------------------
+
+void Sim::AdvanceWorld()
+{
+    if (!walking_)
+        return;
+    const float step = walkSpeed_ * static_cast<float>(config_.frameMs) / 1000.0f;
+    const float dx = walkTarget_.x - playerPos_.x;
+    const float dy = walkTarget_.y - playerPos_.y;
+    const float dz = walkTarget_.z - playerPos_.z;
+    const float left = std::sqrt(dx * dx + dy * dy + dz * dz);
+    if (left <= step) {
+        playerPos_ = walkTarget_;
+        walking_ = false;
+        return;
+    }
+    playerPos_.x += dx / left * step;
+    playerPos_.y += dy / left * step;
+    playerPos_.z += dz / left * step;
+}
+
+void Sim::SetPlayerExists(bool exists)
+{
+    if (exists != playerExists_)
+        Note(exists ? "player character appears" : "player character is gone");
+    playerExists_ = exists;
+}
+
+void Sim::MovePlayerTo(Vec3 position)
+{
+    playerPos_ = position;
+    walking_ = false;
+}
+
+void Sim::WalkPlayerTo(Vec3 target, float unitsPerSecond)
+{
+    walkTarget_ = target;
+    walkSpeed_ = unitsPerSecond;
+    walking_ = true;
+}
+
+void Sim::PressKey(uint32_t key)
+{
+    const bool wasDown = keyDown_[key];
+    keyDown_[key] = true;
+    SendKeyEvent(key, false, wasDown, false);
+}
+
+void Sim::ReleaseKey(uint32_t key)
+{
+    keyDown_[key] = false;
+    SendKeyEvent(key, true, true, false);
+}
+
+void Sim::SendKeyEvent(uint32_t key, bool isUp, bool wasDown, bool alt)
+{
+    pendingKeys_.push_back({key, isUp, wasDown, alt});
+}
+
+const SimPrompt* Sim::LivePrompt() const
+{
+    for (const auto& entry : prompts_) {
+        if (entry.second.setUp)
+            return &entry.second;
+    }
+    return nullptr;
+}
+
+size_t Sim::LivePromptCount() const { return prompts_.size(); }
+
+void Sim::UsePrompt()
+{
+    for (auto& entry : prompts_) {
+        if (entry.second.setUp) {
+            entry.second.used = true;
+            Note("player uses the prompt");
+            return;
+        }
+    }
+    Error("scenario: no prompt on screen to use");
+}
+
+SimPrompt* Sim::FindPrompt(int32_t handle)
+{
+    auto it = prompts_.find(handle);
+    return it == prompts_.end() ? nullptr : &it->second;
+}
+
+int32_t Sim::WorldGetAllPeds(int32_t* handles, int32_t capacity)
+{
+    if (handles == nullptr || capacity < 0) {
+        Error("worldGetAllPeds with a bad array");
+        return 0;
+    }
+    int32_t n = 0;
+    for (int32_t handle : peds_) {
+        if (n == capacity)
+            break;
+        handles[n++] = handle;
+    }
+    return n;
+}
+
+uint32_t Sim::ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
+                             const char* path)
+{
+    const std::string full = config_.gameDir + "/" + path;
+    return ::ReadProfileInt(section, key, defaultValue, full.c_str());
+}
+
+// ---- native dispatch ------------------------------------------------------------------------
+
+void Sim::NativeInit(uint64_t hash)
+{
+    if (callOpen_)
+        Error("nativeInit " + Hex(hash) + " while the call to " + Hex(callHash_) + " is still open");
+    callOpen_ = true;
+    callHash_ = hash;
+    callArgc_ = 0;
+}
+
+void Sim::NativePush64(uint64_t value)
+{
+    if (!callOpen_) {
+        Error("nativePush64 without nativeInit");
+        return;
+    }
+    if (callArgc_ == static_cast<int>(sizeof callArgs_ / sizeof callArgs_[0])) {
+        Error("too many arguments for " + Hex(callHash_));
+        return;
+    }
+    callArgs_[callArgc_++] = value;
+}
+
+uint64_t* Sim::NativeCallNow()
+{
+    std::memset(result_, 0, sizeof result_);
+    if (!callOpen_) {
+        Error("nativeCall without nativeInit");
+        return result_;
+    }
+    callOpen_ = false;
+    if (!inScript_)
+        Error("native " + Hex(callHash_) + " called outside the script fibre");
+    auto it = natives_.find(callHash_);
+    if (it == natives_.end()) {
+        Error("unknown native " + Hex(callHash_));
+        return result_;
+    }
+    const NativeInfo& info = it->second;
+    NativeCall call(*this, info.name, callArgs_, callArgc_, result_);
+    if (info.argc >= 0 && info.argc != callArgc_)
+        call.Fail("takes " + std::to_string(info.argc) + " arguments, got " + std::to_string(callArgc_));
+    (this->*info.handler)(call);
+    if (logging_) {
+        log_.push_back(CallRecord{frame_, now_, callHash_, info.name,
+                                  std::vector<uint64_t>(callArgs_, callArgs_ + callArgc_),
+                                  call.ArgsText(), call.ResultText()});
+    }
+    return result_;
+}
+
+std::vector<std::string> Sim::Trace(size_t first, const std::vector<uint64_t>& only) const
+{
+    std::vector<std::string> lines;
+    for (size_t i = first; i < log_.size(); ++i) {
+        const CallRecord& r = log_[i];
+        if (!only.empty() && std::find(only.begin(), only.end(), r.hash) == only.end())
+            continue;
+        std::string line = r.name + "(" + r.argsText + ")";
+        if (!r.resultText.empty())
+            line += " -> " + r.resultText;
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+size_t Sim::CountCalls(uint64_t hash, size_t first) const
+{
+    size_t n = 0;
+    for (size_t i = first; i < log_.size(); ++i)
+        n += log_[i].hash == hash ? 1 : 0;
+    return n;
+}
+
+void Sim::Add(uint64_t hash, const char* name, int argc, Handler handler)
+{
+    natives_[hash] = NativeInfo{name, argc, handler};
+}
+
+// ---- helpers --------------------------------------------------------------------------------
+
+uint32_t SimHashOfName(const char* name)
+{
+    uint32_t hash = 0;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
+        const unsigned char c = (*p >= 'A' && *p <= 'Z') ? static_cast<unsigned char>(*p + 32) : *p;
+        hash += c;
+        hash += hash << 10;
+        hash ^= hash >> 6;
+    }
+    hash += hash << 3;
+    hash ^= hash >> 11;
+    hash += hash << 15;
+    return hash;
+}
+
+std::string FormatGameTime(int64_t ms)
+{
+    const bool negative = ms < 0;
+    const uint64_t a = static_cast<uint64_t>(negative ? -ms : ms);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%s%" PRIu64 ":%02" PRIu64 ":%02" PRIu64 ".%03" PRIu64,
+                  negative ? "-" : "", a / 3600000, a / 60000 % 60, a / 1000 % 60, a % 1000);
+    return buf;
+}
+
+namespace {
+Sim* Need()
+{
+    return current;
+}
+void HScriptRegister(void* m, ScriptEntryFn e) { if (Sim* s = Need()) s->ScriptRegister(m, e); }
+void HScriptUnregister(void* m) { if (Sim* s = Need()) s->ScriptUnregister(m); }
+void HScriptWait(uint32_t ms) { if (Sim* s = Need()) s->ScriptWait(ms); }
+void HKeyRegister(KeyboardHandlerFn h) { if (Sim* s = Need()) s->KeyboardHandlerRegister(h); }
+void HKeyUnregister(KeyboardHandlerFn h) { if (Sim* s = Need()) s->KeyboardHandlerUnregister(h); }
+void HNativeInit(uint64_t hash) { if (Sim* s = Need()) s->NativeInit(hash); }
+void HNativePush(uint64_t v) { if (Sim* s = Need()) s->NativePush64(v); }
+uint64_t* HNativeCall()
+{
+    static uint64_t empty[4];
+    Sim* s = Need();
+    return s ? s->NativeCallNow() : empty;
+}
+int32_t HGetAllPeds(int32_t* h, int32_t n) { Sim* s = Need(); return s ? s->WorldGetAllPeds(h, n) : 0; }
+uint32_t HTick() { Sim* s = Need(); return s ? s->Tick() : 0; }
+uint32_t HProfile(const char* sec, const char* key, int32_t def, const char* path)
+{
+    Sim* s = Need();
+    return s ? s->ReadProfileInt(sec, key, def, path) : static_cast<uint32_t>(def);
+}
+} // namespace
+
+HostApi SimHostApi()
+{
+    return HostApi{&HScriptRegister, &HScriptUnregister, &HScriptWait, &HKeyRegister,
+                   &HKeyUnregister,  &HNativeInit,       &HNativePush, &HNativeCall,
+                   &HGetAllPeds,     &HTick,             &HProfile};
+}

@@ -1,0 +1,251 @@
+// sim/sim.h -- the simulated host game: a script hook of our own (fibre scheduler, virtual clock,
+// key events) and a small world that answers the plug-in's natives. Every native call is logged.
+// Nothing here sleeps or reads the wall clock; game time moves only when a frame is run.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/host_api.h"
+
+class Fiber;
+
+struct Vec3 {
+    float x = 0, y = 0, z = 0;
+};
+
+struct SimConfig {
+    uint32_t frameMs = 16;          // game milliseconds per frame
+    int64_t startGameTime = 0;      // the game clock starts here (it reads as a signed 32-bit value)
+    uint32_t startTick = 100000;    // GetTickCount at the first frame
+    uint32_t seed = 1;              // for the game's random numbers
+    std::string gameDir = ".";      // where the plug-in's ".\Quorvane.ini" is looked for
+};
+
+// One native call as the plug-in made it.
+struct CallRecord {
+    uint64_t frame;
+    int64_t gameTime;
+    uint64_t hash;
+    std::string name;
+    std::vector<uint64_t> args;
+    std::string argsText;   // readable arguments, as the native took them
+    std::string resultText; // readable result, empty when the native returns nothing
+};
+
+// Something the world did that a person watching would notice.
+struct WorldEvent {
+    int64_t gameTime;
+    std::string text;
+};
+
+struct SimPrompt {
+    int32_t handle = 0;
+    uint32_t control = 0;
+    std::string label;
+    bool setUp = false;    // the setup step has run: the prompt is on screen
+    bool used = false;     // the player has used it
+    std::vector<std::pair<uint64_t, int32_t>> settings;
+};
+
+// What loads the plug-in into the simulated game: linked in on Linux, LoadLibrary on Windows.
+class PluginModule {
+public:
+    virtual ~PluginModule() = default;
+    virtual bool Load() = 0;   // static initialisation and the library entry's attach
+    virtual void Unload() = 0; // the library entry's detach
+    virtual void* Handle() const = 0;
+};
+
+class NativeCall;
+
+class Sim {
+public:
+    explicit Sim(SimConfig config = {});
+    ~Sim();
+    Sim(const Sim&) = delete;
+    Sim& operator=(const Sim&) = delete;
+
+    // The one simulator the script hook functions talk to.
+    static Sim* Current();
+
+    // ---- loading --------------------------------------------------------------------------
+    bool Load(PluginModule& module);
+    void Unload();
+    bool ScriptRegistered() const { return scriptEntry_ != nullptr; }
+    bool KeyboardHandlerRegistered() const { return keyboardHandler_ != nullptr; }
+
+    // ---- time -----------------------------------------------------------------------------
+    void RunFrame();
+    void RunFrames(int n);
+    void RunFor(int64_t gameMs);
+    // Runs frames until the condition holds (checked after each frame) or maxMs of game time
+    // have passed; true when it held.
+    bool RunUntil(const std::function<bool()>& condition, int64_t maxMs);
+    int64_t Now() const { return now_; }
+    int32_t GameClock() const { return static_cast<int32_t>(static_cast<uint32_t>(now_)); }
+    uint32_t Tick() const { return tick_; }
+    uint64_t Frame() const { return frame_; }
+    uint32_t FrameMs() const { return config_.frameMs; }
+
+    // ---- the player -----------------------------------------------------------------------
+    int32_t PlayerHandle() const { return playerHandle_; }
+    void SetPlayerExists(bool exists);
+    void SetPlayerCanInteract(bool can) { playerCanInteract_ = can; }
+    void SetPlayerOccupied(bool occupied) { playerOccupied_ = occupied; }
+    void MovePlayerTo(Vec3 position);
+    // Walks in a straight line at unitsPerSecond of game time, a step every frame.
+    void WalkPlayerTo(Vec3 target, float unitsPerSecond);
+    bool PlayerWalking() const { return walking_; }
+    Vec3 PlayerPosition() const { return playerPos_; }
+
+    // ---- input ----------------------------------------------------------------------------
+    // Delivered through the registered key handler at the start of the next frame.
+    void PressKey(uint32_t key);
+    void ReleaseKey(uint32_t key);
+    void SendKeyEvent(uint32_t key, bool isUp, bool wasDown, bool alt);
+    void SetTick(uint32_t tick) { tick_ = tick; }
+
+    // ---- prompts --------------------------------------------------------------------------
+    const SimPrompt* LivePrompt() const;  // the one on screen, if any
+    size_t LivePromptCount() const;
+    void UsePrompt();                     // the player uses the prompt on screen
+    int StalePromptQueries() const { return stalePromptQueries_; }
+
+    // ---- random numbers -------------------------------------------------------------------
+    void ForceRandom(int32_t value) { forcedRandom_.push_back(value); }
+    void ForceCoinFlip(bool value) { forcedFlips_.push_back(value); }
+
+    // ---- record ---------------------------------------------------------------------------
+    const std::vector<CallRecord>& Log() const { return log_; }
+    void ClearLog() { log_.clear(); }
+    void SetLogging(bool on) { logging_ = on; }
+    // "Name(args) -> result" lines from index first on, optionally only for some natives.
+    std::vector<std::string> Trace(size_t first = 0, const std::vector<uint64_t>& only = {}) const;
+    size_t CountCalls(uint64_t hash, size_t first = 0) const;
+    const std::vector<std::string>& Errors() const { return errors_; }
+    const std::vector<WorldEvent>& Events() const { return events_; }
+    void Note(const std::string& text) { events_.push_back({now_, text}); }
+
+    // ---- the script hook's nine functions -------------------------------------------------
+    void ScriptRegister(void* module, ScriptEntryFn entry);
+    void ScriptUnregister(void* module);
+    void ScriptWait(uint32_t ms);
+    void KeyboardHandlerRegister(KeyboardHandlerFn handler);
+    void KeyboardHandlerUnregister(KeyboardHandlerFn handler);
+    void NativeInit(uint64_t hash);
+    void NativePush64(uint64_t value);
+    uint64_t* NativeCallNow();
+    int32_t WorldGetAllPeds(int32_t* handles, int32_t capacity);
+    uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
+                            const char* path);
+
+    void Error(const std::string& message);
+
+private:
+    friend class NativeCall;
+    using Handler = void (Sim::*)(NativeCall&);
+    struct NativeInfo {
+        const char* name;
+        int argc;  // -1: varies
+        Handler handler;
+    };
+
+    void RegisterNatives();
+    void Add(uint64_t hash, const char* name, int argc, Handler handler);
+    static void FiberMain(void* self);
+    void ResumeScript();
+    void StopScript();
+    void AdvanceWorld();
+
+    // Native handlers.
+    void PlayerPed(NativeCall& c);
+    void EntityExists(NativeCall& c);
+    void PlayerCanInteract(NativeCall& c);
+    void PlayerIsOccupied(NativeCall& c);
+    void EntityPosition(NativeCall& c);
+    void SquaredDistance(NativeCall& c);
+    void GameTime(NativeCall& c);
+    void RandomInt(NativeCall& c);
+    void CoinFlip(NativeCall& c);
+    void HashOfName(NativeCall& c);
+    void ComposeText(NativeCall& c);
+    void PromptBegin(NativeCall& c);
+    void PromptSetControl(NativeCall& c);
+    void PromptSetLabel(NativeCall& c);
+    void PromptSetting(NativeCall& c);
+    void PromptFinishSetup(NativeCall& c);
+    void PromptWasUsed(NativeCall& c);
+    void PromptRemove(NativeCall& c);
+    SimPrompt* FindPrompt(int32_t handle);
+
+    SimConfig config_;
+    int64_t now_ = 0;
+    uint32_t tick_ = 0;
+    uint64_t frame_ = 0;
+
+    // Script hook state.
+    PluginModule* module_ = nullptr;
+    ScriptEntryFn scriptEntry_ = nullptr;
+    KeyboardHandlerFn keyboardHandler_ = nullptr;
+    std::unique_ptr<Fiber> mainFiber_;
+    std::unique_ptr<Fiber> scriptFiber_;
+    bool inScript_ = false;
+    bool scriptFinished_ = false;
+    bool unwinding_ = false;
+    int64_t wakeAt_ = 0;
+    uint64_t wokeFrame_ = 0;
+
+    // The call being made.
+    bool callOpen_ = false;
+    uint64_t callHash_ = 0;
+    uint64_t callArgs_[32] = {};
+    int callArgc_ = 0;
+    uint64_t result_[4] = {};
+    std::map<uint64_t, NativeInfo> natives_;
+
+    // World.
+    int32_t playerHandle_ = 0x1A2;
+    bool playerExists_ = true;
+    bool playerCanInteract_ = true;
+    bool playerOccupied_ = false;
+    Vec3 playerPos_;
+    Vec3 walkTarget_;
+    float walkSpeed_ = 0;
+    bool walking_ = false;
+    std::map<int32_t, SimPrompt> prompts_;
+    int32_t nextPromptHandle_ = 0x51;
+    int stalePromptQueries_ = 0;
+    std::vector<int32_t> peds_;
+    std::mt19937 rng_;
+    std::deque<int32_t> forcedRandom_;
+    std::deque<bool> forcedFlips_;
+    // Texts the game composed; each lives until two frames after it was made.
+    std::deque<std::pair<uint64_t, std::unique_ptr<std::string>>> texts_;
+    struct PendingKey {
+        uint32_t key;
+        bool isUp, wasDown, alt;
+    };
+    std::vector<PendingKey> pendingKeys_;
+    std::map<uint32_t, bool> keyDown_;
+
+    bool logging_ = true;
+    std::vector<CallRecord> log_;
+    std::vector<std::string> errors_;
+    std::vector<WorldEvent> events_;
+};
+
+// The script hook's functions as plain functions over Sim::Current(), for a HostApi table or for
+// the Windows stand-in hook's exports.
+HostApi SimHostApi();
+
+// Joaat, the game's hash of a name (lower-cased first).
+uint32_t SimHashOfName(const char* name);
+
+std::string FormatGameTime(int64_t ms);
