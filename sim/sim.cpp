@@ -35,11 +35,14 @@ Sim::Sim(SimConfig config) : config_(std::move(config)), rng_(config_.seed)
 
 Sim::~Sim()
 {
+    // The plug-in's detach calls the hook functions, which must reach this simulator even when
+    // another one has been made since.
+    Sim* const previous = current;
+    current = this;
     if (module_ != nullptr)
         Unload();
     StopScript();
-    if (current == this)
-        current = nullptr;
+    current = previous == this ? nullptr : previous;
 }
 
 Sim* Sim::Current() { return current; }
