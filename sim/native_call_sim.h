@@ -29,9 +29,14 @@ inline std::string FloatText(float f)
 // rules, and the result written into the host's result slots.
 class NativeCall {
 public:
-    NativeCall(Sim& sim, const char* name, const uint64_t* args, int argc, uint64_t* result)
-        : sim_(sim), name_(name), args_(args), argc_(argc), result_(result), texts_(argc)
+    // With record off (the call log disabled) no readable text is made, so a call costs no
+    // allocation in the simulator either.
+    NativeCall(Sim& sim, const char* name, const uint64_t* args, int argc, uint64_t* result,
+               bool record)
+        : sim_(sim), name_(name), args_(args), argc_(argc), result_(result), record_(record)
     {
+        if (record_)
+            texts_.resize(static_cast<size_t>(argc));
     }
 
     int Count() const { return argc_; }
@@ -39,7 +44,7 @@ public:
     {
         if (!Have(i))
             return 0;
-        if (texts_[i].empty())
+        if (record_ && texts_[i].empty())
             texts_[i] = Hex(args_[i]);
         return args_[i];
     }
@@ -50,13 +55,14 @@ public:
         if ((args_[i] >> 32) != 0)
             Fail("argument " + std::to_string(i) + " has high bits set: " + Hex(args_[i]));
         const auto v = static_cast<int32_t>(static_cast<uint32_t>(args_[i]));
-        texts_[i] = std::to_string(v);
+        if (record_)
+            texts_[i] = std::to_string(v);
         return v;
     }
     uint32_t Hash(int i)
     {
         const auto v = static_cast<uint32_t>(Int(i));
-        if (Have(i))
+        if (record_ && i < argc_)
             texts_[i] = Hex(v);
         return v;
     }
@@ -67,7 +73,8 @@ public:
         const auto v = static_cast<int32_t>(static_cast<uint32_t>(args_[i]));
         if (static_cast<uint64_t>(static_cast<int64_t>(v)) != args_[i])
             Fail("argument " + std::to_string(i) + " is not a sign-widened handle: " + Hex(args_[i]));
-        texts_[i] = std::to_string(v);
+        if (record_)
+            texts_[i] = std::to_string(v);
         return v;
     }
     float Float(int i)
@@ -79,7 +86,8 @@ public:
         float f;
         const auto bits = static_cast<uint32_t>(args_[i]);
         std::memcpy(&f, &bits, sizeof f);
-        texts_[i] = FloatText(f);
+        if (record_)
+            texts_[i] = FloatText(f);
         return f;
     }
     const char* Text(int i)
@@ -91,7 +99,8 @@ public:
             Fail("text argument " + std::to_string(i) + " is null");
             return "";
         }
-        texts_[i] = "\"" + std::string(text) + "\"";
+        if (record_)
+            texts_[i] = "\"" + std::string(text) + "\"";
         return text;
     }
     int32_t* Address(int i)
@@ -101,29 +110,34 @@ public:
         auto* p = reinterpret_cast<int32_t*>(static_cast<uintptr_t>(args_[i]));
         if (p == nullptr)
             Fail("address argument " + std::to_string(i) + " is null");
-        texts_[i] = p ? "&" + std::to_string(*p) : "null";
+        if (record_)
+            texts_[i] = p ? "&" + std::to_string(*p) : "null";
         return p;
     }
 
     void ReturnInt(int32_t v)
     {
         std::memcpy(result_, &v, sizeof v);
-        resultText_ = std::to_string(v);
+        if (record_)
+            resultText_ = std::to_string(v);
     }
     void ReturnBool(bool v)
     {
         ReturnInt(v ? 1 : 0);
-        resultText_ = v ? "yes" : "no";
+        if (record_)
+            resultText_ = v ? "yes" : "no";
     }
     void ReturnFloat(float v)
     {
         std::memcpy(result_, &v, sizeof v);
-        resultText_ = FloatText(v);
+        if (record_)
+            resultText_ = FloatText(v);
     }
-    void ReturnOpaque(uint64_t v, const std::string& text)
+    void ReturnOpaque(uint64_t v, const char* what, const std::string& text)
     {
         result_[0] = v;
-        resultText_ = text;
+        if (record_)
+            resultText_ = std::string(what) + " \"" + text + "\"";
     }
     void ReturnVector(Vec3 v)
     {
@@ -131,14 +145,15 @@ public:
         std::memcpy(reinterpret_cast<char*>(result_) + 0, &v.x, 4);
         std::memcpy(reinterpret_cast<char*>(result_) + 8, &v.y, 4);
         std::memcpy(reinterpret_cast<char*>(result_) + 16, &v.z, 4);
-        resultText_ = "(" + FloatText(v.x) + ", " + FloatText(v.y) + ", " + FloatText(v.z) + ")";
+        if (record_)
+            resultText_ = "(" + FloatText(v.x) + ", " + FloatText(v.y) + ", " + FloatText(v.z) + ")";
     }
     void Fail(const std::string& message) { sim_.Error(std::string(name_) + ": " + message); }
 
     std::string ArgsText()
     {
         std::string out;
-        for (int i = 0; i < argc_; ++i) {
+        for (int i = 0; i < argc_ && record_; ++i) {
             if (i > 0)
                 out += ", ";
             out += texts_[i].empty() ? Hex(args_[i]) : texts_[i];
@@ -161,6 +176,7 @@ private:
     const uint64_t* args_;
     int argc_;
     uint64_t* result_;
+    bool record_;
     std::vector<std::string> texts_;
     std::string resultText_;
 };

@@ -138,7 +138,7 @@ void Sim::ComposeText(NativeCall& c)
         return;
     }
     texts_.emplace_back(frame_, std::make_unique<std::string>(text));
-    c.ReturnOpaque(reinterpret_cast<uint64_t>(texts_.back().second->c_str()), "text \"" + text + "\"");
+    c.ReturnOpaque(reinterpret_cast<uint64_t>(texts_.back().second->c_str()), "text", text);
 }
 
 void Sim::PromptBegin(NativeCall& c)

@@ -366,7 +366,7 @@ uint64_t* Sim::NativeCallNow()
         return result_;
     }
     const NativeInfo& info = it->second;
-    NativeCall call(*this, info.name, callArgs_, callArgc_, result_);
+    NativeCall call(*this, info.name, callArgs_, callArgc_, result_, logging_);
     if (info.argc >= 0 && info.argc != callArgc_)
         call.Fail("takes " + std::to_string(info.argc) + " arguments, got " + std::to_string(callArgc_));
     (this->*info.handler)(call);
