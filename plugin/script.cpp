@@ -167,7 +167,8 @@ void FollowTrain()
             GiveUpTrain();
         }
 
-        if (static_cast<size_t>(Journey.NextStopIndex) != RouteStops.size()) {
+        // Past the end counts as done too, so a bad index can never read outside the stops.
+        if (static_cast<size_t>(Journey.NextStopIndex) < RouteStops.size()) {
             const Station& next = StationTable[RouteStops[Journey.NextStopIndex]];
             if (SquaredDistance(next.Position, Journey.TrainPosition) < ApproachDistanceSq)
                 StationStop(false);
