@@ -97,3 +97,15 @@ R Invoke(uint64_t hash, Args... args)
         return slot::Read<R>(result);
     }
 }
+
+// Counts the returns from scriptWait: anything handed to the game for the frame being drawn
+// (a text copy, say) may be reused once this has moved on.
+extern uint32_t WaitGeneration;
+
+// The only way the plug-in yields to the game.
+inline void WaitForGame(uint32_t milliseconds)
+{
+    Host.scriptWait(milliseconds);
+    ++WaitGeneration;
+}
+

@@ -25,6 +25,7 @@ struct JourneyState {
 
     int32_t TicketOrigin;           // station of the last ticket bought or reused
     int32_t TicketExpiry;           // game time until which that ticket may be reused
+    bool TicketHeld;                // a ticket has been bought since load
     int32_t MenuOneSelection;
     int32_t MenuTwoSelection;
     int32_t ReportedJunctionTrack;  // readings of the junction the host reports for the train
@@ -41,6 +42,19 @@ float SquaredDistance(const PaddedVector3& a, const PaddedVector3& b);
 int32_t RandomIntInclusive(int32_t n);
 // Pushes a and b as two whole-number slots of a call whose nativeInit the caller has made.
 void PushTwoInts(int32_t a, int32_t b);
+
+// The game clock: signed 32-bit milliseconds. Deadlines are a reading plus a span; both the sum
+// and the comparison wrap, so a clock passing 2^31 neither ends a wait early nor makes it endless.
+int32_t GameTime();
+inline int32_t GameTimeAfter(int32_t reading, int32_t milliseconds)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(reading) + static_cast<uint32_t>(milliseconds));
+}
+// a < b, for readings less than 2^31 ms apart; the same answer as a plain comparison elsewhere.
+inline bool GameTimeBefore(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)) < 0;
+}
 
 // Squared reach of a station: the prompt is offered and kept within 20 units.
 constexpr float StationReachSq = 400.0f;

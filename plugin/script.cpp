@@ -23,6 +23,11 @@ float SquaredDistance(const PaddedVector3& a, const PaddedVector3& b)
     return SquaredDistance(a.x, a.y, a.z, b.x, b.y, b.z);
 }
 
+int32_t GameTime()
+{
+    return Invoke<int32_t>(NativeGameTime);
+}
+
 int32_t RandomIntInclusive(int32_t n)
 {
     return Invoke<int32_t>(NativeRandomInt, 0, n + 1);
@@ -133,7 +138,7 @@ bool RunPromptAndMenu()
         if (!Journey.PromptActive && Journey.ActiveMenu == 0)
             return false;
 
-        Host.scriptWait(0);
+        WaitForGame(0);
         if (!PlayerStillAtOrigin())
             return false;
     }
@@ -161,9 +166,8 @@ void FollowTrain()
     do {
         Journey.PlayerPosition = EntityPosition(Journey.PlayerPed, PlayerPositionFlag);
         Journey.TrainPosition = EntityPosition(Journey.Train, TrainPositionFlag);
-        const int32_t now = Invoke<int32_t>(NativeGameTime);
         if (SquaredDistance(Journey.PlayerPosition, Journey.TrainPosition) > AbandonDistanceSq &&
-            Journey.AbandonDeadline < now) {
+            GameTimeBefore(Journey.AbandonDeadline, GameTime())) {
             GiveUpTrain();
         }
 
@@ -175,12 +179,12 @@ void FollowTrain()
         } else if (Invoke<bool>(NativeTrainIsHeld, Journey.Train)) {
             Journey.TrainSpeed = HeldTrainSpeed;
             while (Invoke<bool>(NativeTrainIsHeld, Journey.Train))
-                Host.scriptWait(HoldPollMs);
+                WaitForGame(HoldPollMs);
             DepartureRamp();
         }
 
         ApplyJunctionSettings();
-        Host.scriptWait(JourneyTickMs);
+        WaitForGame(JourneyTickMs);
     } while (Journey.Train != 0);
 }
 
@@ -188,7 +192,7 @@ void WaitForPlayer()
 {
     int32_t player = Invoke<int32_t>(NativePlayerPed);
     while (!Invoke<bool>(NativeEntityExists, player)) {
-        Host.scriptWait(PlayerPollMs);
+        WaitForGame(PlayerPollMs);
         player = Invoke<int32_t>(NativePlayerPed);
     }
 }
@@ -227,6 +231,6 @@ void ScriptEntry()
     WaitForPlayer();
     for (;;) {
         if (!RunPass())
-            Host.scriptWait(ScanIntervalMs);
+            WaitForGame(ScanIntervalMs);
     }
 }

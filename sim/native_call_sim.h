@@ -133,7 +133,7 @@ public:
         if (record_)
             resultText_ = FloatText(v);
     }
-    void ReturnOpaque(uint64_t v, const char* what, const std::string& text)
+    void ReturnOpaque(uint64_t v, const char* what, const char* text)
     {
         result_[0] = v;
         if (record_)

@@ -31,6 +31,20 @@ void Sim::RegisterNatives()
     Add(NativePromptSettingD, "PromptSettingD", 2, &Sim::PromptSetting);
     Add(NativePromptWasUsed, "PromptWasUsed", 1, &Sim::PromptWasUsed);
     Add(NativePromptRemove, "PromptRemove", 1, &Sim::PromptRemove);
+
+    Add(NativeUsingKeyboard, "UsingKeyboard", 1, &Sim::UsingKeyboard);
+    Add(NativeBlockPadControls, "BlockPadControls", 1, &Sim::BlockPadControls);
+    Add(NativeScriptTimer, "ScriptTimer", 0, &Sim::ScriptTimerNative);
+    Add(NativeSetScriptTimer, "SetScriptTimer", 1, &Sim::SetScriptTimer);
+    Add(NativeControlIsHeld, "ControlIsHeld", 2, &Sim::ControlIsHeld);
+    Add(NativeControlJustReleased, "ControlJustReleased", 2, &Sim::ControlJustReleased);
+    Add(NativePlayFrontendSound, "PlayFrontendSound", 4, &Sim::PlayFrontendSound);
+    Add(NativeDrawSprite, "DrawSprite", 12, &Sim::DrawSprite);
+    Add(NativeSetTextScale, "SetTextScale", 2, &Sim::SetTextScale);
+    Add(NativeSetTextColour, "SetTextColour", 4, &Sim::SetTextColour);
+    Add(NativeDisplayText, "DisplayText", 3, &Sim::DisplayText);
+    Add(NativePlayerCash, "PlayerCash", 0, &Sim::PlayerCash);
+    Add(NativeChargeCash, "ChargeCash", 1, &Sim::ChargeCash);
 }
 
 void Sim::PlayerPed(NativeCall& c) { c.ReturnInt(playerHandle_); }
@@ -107,8 +121,8 @@ void Sim::HashOfName(NativeCall& c)
     c.ReturnInt(static_cast<int32_t>(hash));
 }
 
-// Texts are owned by the game and live a little past the frame they were made in; the opaque
-// value handed out is the address of the text.
+// Texts are owned by the game and stay valid a little past the frame they were made in; the
+// opaque value handed out is the address of the text.
 void Sim::ComposeText(NativeCall& c)
 {
     if (c.Count() < 3) {
@@ -116,29 +130,41 @@ void Sim::ComposeText(NativeCall& c)
         return;
     }
     const int32_t flags = c.Int(0);
-    const std::string templateName = c.Text(1);
-    std::string text;
-    if (templateName == "LITERAL_STRING" && c.Count() == 3 && flags == 10) {
-        text = c.Text(2);
-    } else if (templateName == "COLOR_STRING" && c.Count() == 4 && flags == 42) {
+    const char* templateName = c.Text(1);
+    const char* source = nullptr;
+    if (std::strcmp(templateName, "LITERAL_STRING") == 0 && c.Count() == 3 && flags == 10) {
+        source = c.Text(2);
+    } else if (std::strcmp(templateName, "COLOR_STRING") == 0 && c.Count() == 4 && flags == 42) {
         c.Int(2);
-        const uint64_t source = c.Raw(3);
-        const std::string* found = nullptr;
-        for (const auto& entry : texts_) {
-            if (reinterpret_cast<uint64_t>(entry.second->c_str()) == source)
-                found = entry.second.get();
-        }
-        if (found == nullptr) {
+        source = HeldText(c.Raw(3));
+        if (source == nullptr) {
             c.Fail("COLOR_STRING of a text the game does not hold");
             return;
         }
-        text = *found;
     } else {
-        c.Fail("unsupported template " + templateName);
+        c.Fail(std::string("unsupported template ") + templateName);
         return;
     }
-    texts_.emplace_back(frame_, std::make_unique<std::string>(text));
-    c.ReturnOpaque(reinterpret_cast<uint64_t>(texts_.back().second->c_str()), "text", text);
+    const size_t slot = nextText_++ % TextSlots;
+    if (textFrame_[slot] != ~uint64_t{0} && textFrame_[slot] + 2 >= frame_)
+        Error("more composed texts in two frames than the game holds");
+    char* text = textRing_.get() + slot * TextSlotBytes;
+    std::strncpy(text, source, TextSlotBytes - 1);
+    text[TextSlotBytes - 1] = '\0';
+    textFrame_[slot] = frame_;
+    c.ReturnOpaque(reinterpret_cast<uint64_t>(text), "text", text);
+}
+
+const char* Sim::HeldText(uint64_t address)
+{
+    const auto base = reinterpret_cast<uint64_t>(textRing_.get());
+    if (address < base || address >= base + TextSlots * TextSlotBytes)
+        return nullptr;
+    const uint64_t offset = address - base;
+    const size_t slot = static_cast<size_t>(offset / TextSlotBytes);
+    if (offset % TextSlotBytes != 0 || textFrame_[slot] == ~uint64_t{0} || textFrame_[slot] + 2 < frame_)
+        return nullptr;
+    return reinterpret_cast<const char*>(address);
 }
 
 void Sim::PromptBegin(NativeCall& c)
@@ -161,16 +187,11 @@ void Sim::PromptSetControl(NativeCall& c)
 void Sim::PromptSetLabel(NativeCall& c)
 {
     SimPrompt* prompt = FindPrompt(c.Int(0));
-    const uint64_t label = c.Raw(1);
-    const std::string* found = nullptr;
-    for (const auto& entry : texts_) {
-        if (reinterpret_cast<uint64_t>(entry.second->c_str()) == label)
-            found = entry.second.get();
-    }
-    if (prompt == nullptr || found == nullptr)
+    const char* label = HeldText(c.Raw(1));
+    if (prompt == nullptr || label == nullptr)
         c.Fail("no such prompt, or a label the game does not hold");
     else
-        prompt->label = *found;
+        prompt->label = label;
 }
 
 void Sim::PromptSetting(NativeCall& c)

@@ -29,6 +29,10 @@ Sim::Sim(SimConfig config) : config_(std::move(config)), rng_(config_.seed)
     now_ = config_.startGameTime;
     tick_ = config_.startTick;
     mainFiber_ = Fiber::ForCurrentThread();
+    textRing_.reset(new char[TextSlots * TextSlotBytes]);
+    textFrame_.assign(TextSlots, ~uint64_t{0});
+    draws_.reserve(256);
+    timerBase_ = now_;
     RegisterNatives();
     current = this;
 }
@@ -174,6 +178,7 @@ void Sim::KeyboardHandlerUnregister(KeyboardHandlerFn handler)
 void Sim::RunFrame()
 {
     ++frame_;
+    draws_.clear();
     now_ += config_.frameMs;
     tick_ += config_.frameMs;
     AdvanceWorld();
@@ -188,8 +193,6 @@ void Sim::RunFrame()
     if (scriptEntry_ != nullptr && !scriptFinished_ && now_ >= wakeAt_ && frame_ > wokeFrame_)
         ResumeScript();
 
-    while (!texts_.empty() && texts_.front().first + 2 < frame_)
-        texts_.pop_front();
 }
 
 void Sim::RunFrames(int n)

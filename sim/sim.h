@@ -54,6 +54,21 @@ struct SimPrompt {
     std::vector<std::pair<uint64_t, int32_t>> settings;
 };
 
+// One sprite or text line drawn in a frame, in the order drawn.
+struct DrawItem {
+    enum Kind { Sprite, Text } kind = Sprite;
+    float x = 0, y = 0;
+    // Sprites: centre, size, rotation, tint.
+    float width = 0, height = 0, rotation = 0;
+    int32_t red = 255, green = 255, blue = 255, alpha = 255;
+    char dictionary[32] = {};
+    char texture[32] = {};
+    // Texts: top-left position, the scale and colour in force, the composed text.
+    float scaleX = 1, scaleY = 1;
+    bool coloured = false;  // a colour was set for this text; else the game's default
+    char text[256] = {};
+};
+
 // What loads the plug-in into the simulated game: linked in on Linux, LoadLibrary on Windows.
 class PluginModule {
 public:
@@ -117,6 +132,18 @@ public:
     size_t LivePromptCount() const;
     void UsePrompt();                     // the player uses the prompt on screen
     int StalePromptQueries() const { return stalePromptQueries_; }
+
+    // ---- pad, cash, timer, drawing ------------------------------------------------------
+    void SetUsingKeyboard(bool keyboard) { usingKeyboard_ = keyboard; }
+    void PadHold(const char* control);       // held from the next frame on
+    void PadRelease(const char* control);    // no longer held, and "just released" next frame
+    bool PadBlockedThisFrame() const { return padBlockedFrame_ == frame_; }
+    void SetCash(int32_t cents) { cash_ = cents; }
+    int32_t Cash() const { return cash_; }
+    int32_t ScriptTimer() const { return static_cast<int32_t>(now_ - timerBase_); }
+    int SoundsPlayed() const { return soundsPlayed_; }
+    // Everything drawn in the last frame that ran, in order.
+    const std::vector<DrawItem>& FrameDraws() const { return draws_; }
 
     // ---- random numbers -------------------------------------------------------------------
     void ForceRandom(int32_t value) { forcedRandom_.push_back(value); }
@@ -184,6 +211,20 @@ private:
     void PromptWasUsed(NativeCall& c);
     void PromptRemove(NativeCall& c);
     SimPrompt* FindPrompt(int32_t handle);
+    void UsingKeyboard(NativeCall& c);
+    void BlockPadControls(NativeCall& c);
+    void ScriptTimerNative(NativeCall& c);
+    void SetScriptTimer(NativeCall& c);
+    void ControlIsHeld(NativeCall& c);
+    void ControlJustReleased(NativeCall& c);
+    void PlayFrontendSound(NativeCall& c);
+    void DrawSprite(NativeCall& c);
+    void SetTextScale(NativeCall& c);
+    void SetTextColour(NativeCall& c);
+    void DisplayText(NativeCall& c);
+    void PlayerCash(NativeCall& c);
+    void ChargeCash(NativeCall& c);
+    const char* HeldText(uint64_t address);
 
     SimConfig config_;
     int64_t now_ = 0;
@@ -226,8 +267,25 @@ private:
     std::mt19937 rng_;
     std::deque<int32_t> forcedRandom_;
     std::deque<bool> forcedFlips_;
-    // Texts the game composed; each lives until two frames after it was made.
-    std::deque<std::pair<uint64_t, std::unique_ptr<std::string>>> texts_;
+    // Texts the game composed, in a ring of fixed slots; each is valid until two frames after
+    // the frame it was made in. Fixed storage keeps the host itself allocation-free per frame.
+    static constexpr size_t TextSlots = 512;
+    static constexpr size_t TextSlotBytes = 512;
+    std::unique_ptr<char[]> textRing_;
+    std::vector<uint64_t> textFrame_;
+    size_t nextText_ = 0;
+    // Pad, cash, timer, sounds and this frame's drawing.
+    bool usingKeyboard_ = true;
+    uint64_t padBlockedFrame_ = ~uint64_t{0};
+    std::map<uint32_t, bool> padHeld_;
+    std::map<uint32_t, uint64_t> padReleasedFrame_;
+    int32_t cash_ = 0;
+    int64_t timerBase_ = 0;
+    int soundsPlayed_ = 0;
+    float nextTextScaleX_ = 1, nextTextScaleY_ = 1;
+    bool nextTextColoured_ = false;
+    int32_t nextTextColour_[4] = {255, 255, 255, 255};
+    std::vector<DrawItem> draws_;
     struct PendingKey {
         uint32_t key;
         bool isUp, wasDown, alt;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "data/stations.h"
 #include "plugin/journey_state.h"
@@ -37,6 +38,43 @@ protected:
         return Vec3{p.x + east, p.y, p.z};
     }
     static Vec3 FarFromStations() { return Vec3{0, 0, 0}; }
+
+    // Stands at the station, takes the prompt and runs the frame in which the menu opens.
+    void OpenMenuAt(size_t station, int32_t cash = 0)
+    {
+        if (!sim_)
+            MakeSim();
+        sim().SetCash(cash);
+        sim().MovePlayerTo(NearStation(station));
+        Load();
+        ASSERT_TRUE(sim().RunUntil([&] { return sim().LivePrompt() != nullptr; }, 8100));
+        sim().UsePrompt();
+        sim().RunFrame();
+        ASSERT_NE(Journey.ActiveMenu, 0);
+        WaitOutGate();  // the script timer counts from load, which was a moment ago
+    }
+
+    // A key pressed in one frame and released in the next.
+    void Tap(uint32_t key)
+    {
+        sim().PressKey(key);
+        sim().RunFrame();
+        sim().ReleaseKey(key);
+        sim().RunFrame();
+    }
+
+    // Lets the menu's 150 ms input gate open again.
+    void WaitOutGate() { sim().RunFor(200); }
+
+    std::vector<const DrawItem*> Drawn(DrawItem::Kind kind) const
+    {
+        std::vector<const DrawItem*> items;
+        for (const DrawItem& d : sim_->FrameDraws()) {
+            if (d.kind == kind)
+                items.push_back(&d);
+        }
+        return items;
+    }
 
     std::unique_ptr<Sim> sim_;
     StaticPlugin plugin_;

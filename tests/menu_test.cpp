@@ -1,0 +1,216 @@
+// tests/menu_test.cpp -- the destination menus as the player sees and drives them: whole frames
+// from the capture, navigation by keys and pad, accept, cancel and Close.
+#include <cmath>
+#include <string>
+
+#include "host/natives.h"
+#include "sim_fixture.h"
+
+namespace {
+
+constexpr uint32_t Up = 38, Down = 40, Enter = 13, Backspace = 8;
+
+std::string Line(const std::string& text)
+{
+    return "<FONT FACE='$title' COLOR='#%04X'>" + text + "</FONT>";
+}
+
+} // namespace
+
+class MenuOneAtRiggs : public SimTest {
+protected:
+    void SetUp() override { OpenMenuAt(3); }
+
+    // The selected item, read back from where the highlight was drawn.
+    int Highlighted()
+    {
+        const auto sprites = Drawn(DrawItem::Sprite);
+        for (const DrawItem* s : sprites) {
+            if (s->width == 0.22f)
+                return static_cast<int>(std::lround((s->y - 0.1336f) / 0.04f)) - 1;
+        }
+        return -100;
+    }
+};
+
+TEST_F(MenuOneAtRiggs, DrawsFifteenSpritesThenTwelveLines)
+{
+    sim().RunFrame();
+    const std::vector<DrawItem>& frame = sim().FrameDraws();
+    ASSERT_EQ(frame.size(), 27u);
+    for (size_t i = 0; i < 15; ++i) {
+        EXPECT_EQ(frame[i].kind, DrawItem::Sprite) << i;
+        EXPECT_STREQ(frame[i].dictionary, "generic_textures");
+        EXPECT_STREQ(frame[i].texture, "hud_menu_4a");
+        EXPECT_EQ(frame[i].x, 0.168f);
+        EXPECT_EQ(frame[i].rotation, 0.0f);
+    }
+    // Panel, title bar, 11 row bars, highlight frame and fill.
+    EXPECT_EQ(frame[0].y, 0.36f);
+    EXPECT_EQ(frame[0].height, 0.55f);
+    EXPECT_EQ(frame[0].alpha, 250);
+    EXPECT_EQ(frame[1].y, 0.1336f);
+    EXPECT_EQ(frame[1].red, 80);
+    EXPECT_EQ(frame[12].y, 11 * 0.04f + 0.1336f);
+    EXPECT_EQ(frame[12].alpha, 140);
+    EXPECT_EQ(frame[13].y, frame[2].y) << "item 0 highlighted on first opening";
+    EXPECT_EQ(frame[13].width, 0.225f);
+    EXPECT_EQ(frame[14].width, 0.22f);
+    EXPECT_EQ(frame[14].height, 0.036f);
+
+    const char* expected[12] = {
+        "Destination:", "Annesburg - 9.85$", "Bacchus Station - 6.25$", "Emerald Station - 6.25$",
+        "Flatneck Station - 1.75$", "Rhodes - 5.40$", "Riggs Station", "Saint Denis - 8.65$",
+        "Valentine - 3.35$", "Van Horn - 9.25$", "Wallace Station - 2.20$", "Close",
+    };
+    for (int row = 0; row < 12; ++row) {
+        const DrawItem& t = frame[15 + static_cast<size_t>(row)];
+        ASSERT_EQ(t.kind, DrawItem::Text);
+        EXPECT_EQ(t.text, Line(expected[row])) << row;
+        EXPECT_EQ(t.x, 0.065f);
+        EXPECT_EQ(t.y, static_cast<float>(row) * 0.04f + 0.12f);
+        EXPECT_EQ(t.scaleX, 0.4f);
+        EXPECT_EQ(t.coloured, row == 6) << "only the own station is grey: " << expected[row];
+    }
+    EXPECT_EQ(frame[15 + 6].red, 100);
+    EXPECT_EQ(frame[15 + 6].alpha, 235);
+}
+
+TEST_F(MenuOneAtRiggs, KeysMoveOneStepPerPressAndWrapBothWays)
+{
+    Tap(Down);
+    EXPECT_EQ(Journey.MenuOneSelection, 1);
+    WaitOutGate();
+    Tap(Up);
+    WaitOutGate();
+    Tap(Up);
+    EXPECT_EQ(Journey.MenuOneSelection, 10) << "up from item 0 is Close";
+    EXPECT_EQ(Highlighted(), 10);
+    WaitOutGate();
+    Tap(Down);
+    EXPECT_EQ(Journey.MenuOneSelection, 0) << "down from Close is item 0";
+    EXPECT_EQ(sim().SoundsPlayed(), 4) << "one sound per step";
+}
+
+TEST_F(MenuOneAtRiggs, TheGateIgnoresInputForOneHundredFiftyMilliseconds)
+{
+    Tap(Down);
+    const size_t start = sim().Log().size();
+    const int sounds = sim().SoundsPlayed();
+    Tap(Down);  // 32 ms after the first step
+    sim().PressKey(Enter);
+    sim().RunFrame();
+    sim().ReleaseKey(Enter);
+    sim().RunFrame();
+    EXPECT_EQ(Journey.MenuOneSelection, 1);
+    EXPECT_EQ(sim().SoundsPlayed(), sounds);
+    EXPECT_EQ(sim().CountCalls(NativeSetScriptTimer, start), 0u);
+    EXPECT_EQ(sim().CountCalls(NativeHashOfName, start), 0u) << "nothing is read behind the gate";
+}
+
+TEST_F(MenuOneAtRiggs, AHeldKeyRepeatsEveryTenFramesAndUpWins)
+{
+    sim().PressKey(Down);
+    sim().RunFor(1000);  // 62 frames of 16 ms
+    sim().ReleaseKey(Down);
+    sim().RunFrame();
+    EXPECT_EQ(Journey.MenuOneSelection, 7) << "steps at 0, 160, ... 960 ms";
+
+    WaitOutGate();
+    sim().PressKey(Down);
+    sim().PressKey(Up);
+    sim().RunFrame();
+    EXPECT_EQ(Journey.MenuOneSelection, 6);
+}
+
+TEST_F(MenuOneAtRiggs, TheOwnStationIsGreyAndCannotBeChosen)
+{
+    for (int i = 0; i < 5; ++i) {
+        Tap(Down);
+        WaitOutGate();
+    }
+    ASSERT_EQ(Journey.MenuOneSelection, 5) << "Riggs Station";
+    const size_t start = sim().Log().size();
+    sim().PressKey(Enter);
+    sim().RunFrame();
+    sim().ReleaseKey(Enter);
+    sim().RunFrames(3);
+    sim().PadRelease("INPUT_FRONTEND_ACCEPT");
+    sim().PadRelease("INPUT_FRONTEND_CANCEL");
+    sim().RunFrames(3);
+    EXPECT_EQ(sim().CountCalls(NativeControlJustReleased, start), 0u) << "neither accept nor cancel is read";
+    EXPECT_EQ(sim().CountCalls(NativePlayerCash, start), 0u);
+    EXPECT_EQ(Journey.ActiveMenu, 1);
+}
+
+TEST_F(MenuOneAtRiggs, BackspaceCancelsAndThePromptComesBackAtOnce)
+{
+    const int64_t before = sim().Now();
+    Tap(Backspace);
+    EXPECT_EQ(Journey.ActiveMenu, 0);
+    EXPECT_NE(sim().LivePrompt(), nullptr) << "offered again while the player is in reach";
+    EXPECT_LE(sim().Now() - before, 2 * 16);
+    EXPECT_EQ(sim().StalePromptQueries(), 0) << "the removed prompt's handle is not asked about";
+
+    sim().UsePrompt();
+    sim().RunFrame();
+    EXPECT_EQ(Journey.ActiveMenu, 1) << "and it opens the menu again";
+}
+
+TEST_F(MenuOneAtRiggs, AcceptingCloseOffersThePromptAgain)
+{
+    Tap(Up);
+    WaitOutGate();
+    Tap(Enter);
+    EXPECT_EQ(Journey.ActiveMenu, 0);
+    EXPECT_NE(sim().LivePrompt(), nullptr);
+    EXPECT_EQ(sim().CountCalls(NativePlayerCash), 0u);
+    EXPECT_EQ(Journey.MenuOneSelection, 10) << "the selection is kept for the next opening";
+}
+
+TEST_F(MenuOneAtRiggs, ThePadDrivesItAndItsButtonsAreKeptFromTheGame)
+{
+    sim().SetUsingKeyboard(false);
+    sim().PadHold("INPUT_FRONTEND_DOWN");
+    sim().RunFrame();
+    sim().PadRelease("INPUT_FRONTEND_DOWN");
+    sim().RunFrame();
+    EXPECT_EQ(Journey.MenuOneSelection, 1);
+    EXPECT_TRUE(sim().PadBlockedThisFrame());
+    WaitOutGate();
+    sim().PadRelease("INPUT_FRONTEND_CANCEL");
+    sim().RunFrame();
+    EXPECT_EQ(Journey.ActiveMenu, 0);
+
+    sim().SetUsingKeyboard(true);
+    sim().UsePrompt();
+    sim().RunFrame();
+    EXPECT_FALSE(sim().PadBlockedThisFrame()) << "keyboard and mouse leave the game's controls free";
+}
+
+class MenuTwoAtBenedictPoint : public SimTest {
+protected:
+    void SetUp() override { OpenMenuAt(0); }
+};
+
+TEST_F(MenuTwoAtBenedictPoint, DrawsEightSpritesAndFiveLines)
+{
+    sim().RunFrame();
+    EXPECT_EQ(Drawn(DrawItem::Sprite).size(), 8u);
+    const auto texts = Drawn(DrawItem::Text);
+    ASSERT_EQ(texts.size(), 5u);
+    EXPECT_EQ(texts[1]->text, Line("Armadillo - 3.85$"));
+    EXPECT_EQ(texts[2]->text, Line("Benedict Point"));
+    EXPECT_TRUE(texts[2]->coloured);
+    EXPECT_EQ(texts[3]->text, Line("MacFarlanes Ranch - 6.50$"));
+    EXPECT_FALSE(texts[3]->coloured) << "a normal line after a grey one is not grey";
+    EXPECT_EQ(texts[4]->text, Line("Close"));
+    EXPECT_EQ(texts[4]->y, 4 * 0.04f + 0.12f);
+}
+
+TEST_F(MenuTwoAtBenedictPoint, WrapsAtItsOwnLastItem)
+{
+    Tap(Up);
+    EXPECT_EQ(Journey.MenuTwoSelection, 3);
+    EXPECT_EQ(Journey.MenuOneSelection, 0) << "the two menus keep separate selections";
+}
