@@ -54,6 +54,14 @@ protected:
         WaitOutGate();  // the script timer counts from load, which was a moment ago
     }
 
+    // Takes the prompt that is on screen again and lets the gate open.
+    void Reopen()
+    {
+        sim().UsePrompt();
+        sim().RunFrame();
+        WaitOutGate();
+    }
+
     // A key pressed in one frame and released in the next.
     void Tap(uint32_t key)
     {
