@@ -8,7 +8,7 @@ add_library(quorvane_plugin STATIC ${QV_PLUGIN_SOURCES} host/posix_platform.cpp 
 target_include_directories(quorvane_plugin PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(quorvane_plugin PRIVATE ${QV_WARNINGS} -Werror)
 
-add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp)
+add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp sim/picture.cpp)
 target_include_directories(quorvane_sim PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quorvane_sim PUBLIC quorvane_plugin)
 target_compile_options(quorvane_sim PRIVATE -Wall -Wextra)
@@ -35,7 +35,7 @@ gtest_discover_tests(quorvane_tests DISCOVERY_TIMEOUT 60)
 set(QV_WINDOWS_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/windows" CACHE PATH "the MinGW build")
 find_program(QV_WINE NAMES wine wine64)
 set(QV_WINE_RUN ${CMAKE_COMMAND} -E env WINEDEBUG=-all ${QV_WINE})
-foreach(scenario IN ITEMS spine-scan-and-prompt spine-inert-without-hook)
+foreach(scenario IN ITEMS spine-scan-and-prompt spine-inert-without-hook menu-purchase)
   add_test(NAME wine.${scenario}
            COMMAND ${QV_WINE_RUN} ${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe ${scenario}
                    ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)

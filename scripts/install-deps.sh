@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  librsvg2-bin
 )
 
 missing=()

@@ -143,6 +143,91 @@ int ScanAndPrompt(PluginModule& plugin, std::ostream& out)
     return c.Failures();
 }
 
+// The menu as drawn in the last frame: the highlighted item, and the text lines.
+int Highlighted(const Sim& sim)
+{
+    for (const DrawItem& d : sim.FrameDraws()) {
+        if (d.kind == DrawItem::Sprite && d.width == 0.22f)
+            return static_cast<int>((d.y - 0.1336f) / 0.04f + 0.5f) - 1;
+    }
+    return -1;
+}
+
+size_t CountDrawn(const Sim& sim, DrawItem::Kind kind)
+{
+    size_t n = 0;
+    for (const DrawItem& d : sim.FrameDraws())
+        n += d.kind == kind ? 1 : 0;
+    return n;
+}
+
+std::string TextLine(const Sim& sim, size_t index)
+{
+    for (const DrawItem& d : sim.FrameDraws()) {
+        if (d.kind == DrawItem::Text && index-- == 0)
+            return d.text;
+    }
+    return "";
+}
+
+void Tap(Sim& sim, uint32_t key)
+{
+    sim.PressKey(key);
+    sim.RunFrame();
+    sim.ReleaseKey(key);
+    sim.RunFrame();
+    sim.RunFor(200);  // past the menu's input gate
+}
+
+std::string Markup(const std::string& text) { return "<FONT FACE='$title' COLOR='#%04X'>" + text + "</FONT>"; }
+
+// Opens the menu of each line, moves with the keys, and buys a ticket at each.
+int MenuPurchase(PluginModule& plugin, std::ostream& out)
+{
+    constexpr uint32_t Down = 40, Enter = 13;
+    Checker c(out);
+    Sim sim;
+    sim.SetCash(5000);
+    sim.MovePlayerTo(StationSpot(3, 5.0f));
+    c.Check(sim.Load(plugin), "the plug-in loads");
+    c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 1000), "the prompt is offered at Riggs Station");
+
+    sim.UsePrompt();
+    sim.RunFor(300);
+    c.Check(CountDrawn(sim, DrawItem::Sprite) == 15 && CountDrawn(sim, DrawItem::Text) == 12,
+            "menu one: 15 sprites and 12 text lines a frame");
+    c.Check(TextLine(sim, 1) == Markup("Annesburg - 9.85$"), "row 1 reads \"Annesburg - 9.85$\"");
+    c.Check(TextLine(sim, 6) == Markup("Riggs Station"), "the player's own station is listed bare");
+    for (int i = 0; i < 6; ++i)
+        Tap(sim, Down);
+    c.Check(Highlighted(sim) == 6, "six presses of Down move the highlight to Saint Denis");
+    const size_t before = sim.Log().size();
+    Tap(sim, Enter);
+    c.Check(sim.Trace(before, {NativeChargeCash}) == std::vector<std::string>{"ChargeCash(865)"},
+            "Enter buys the ticket for the 8.65 shown: 865 cents");
+    c.Check(sim.Cash() == 5000 - 865, "and the cash is 865 cents less");
+
+    sim.MovePlayerTo(StationSpot(0, -5.0f));
+    c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr && sim.LivePrompt()->setUp; }, 9000),
+            "at Benedict Point the prompt is offered");
+    sim.UsePrompt();
+    sim.RunFor(300);
+    c.Check(CountDrawn(sim, DrawItem::Sprite) == 8 && CountDrawn(sim, DrawItem::Text) == 5,
+            "menu two: 8 sprites and 5 text lines a frame");
+    c.Check(TextLine(sim, 1) == Markup("Armadillo - 3.85$"), "row 1 reads \"Armadillo - 3.85$\"");
+    Tap(sim, Down);
+    Tap(sim, Down);
+    c.Check(Highlighted(sim) == 2, "two presses of Down move past the own station to MacFarlanes Ranch");
+    Tap(sim, Enter);
+    c.Check(sim.Cash() == 5000 - 865 - 650, "Enter buys it for 650 cents");
+
+    sim.Unload();
+    for (const std::string& e : sim.Errors())
+        out << "  host error: " << e << "\n";
+    c.Check(sim.Errors().empty(), "the host saw no protocol error and no unknown native");
+    return c.Failures();
+}
+
 struct Scenario {
     const char* name;
     int (*run)(PluginModule&, std::ostream&);
@@ -150,6 +235,7 @@ struct Scenario {
 
 const Scenario Scenarios[] = {
     {"spine-scan-and-prompt", &ScanAndPrompt},
+    {"menu-purchase", &MenuPurchase},
 };
 
 } // namespace

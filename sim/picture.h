@@ -1,0 +1,19 @@
+// sim/picture.h -- a captured frame as a picture: what the player would see of the menu.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim/sim.h"
+
+// SVG of the 16:9 screen with every sprite and text line of the frame, in drawing order.
+// Text markup is stripped for display; colours and alpha are as drawn.
+std::string FrameToSvg(const std::vector<DrawItem>& frame, int width = 1920, int height = 1080);
+
+// Writes the SVG, and a PNG beside it when rsvg-convert is installed. True when the SVG was
+// written.
+bool SaveFramePicture(const std::vector<DrawItem>& frame, const std::string& svgPath,
+                      std::string* pngPath = nullptr);
+
+// The text as the player reads it: markup tags removed.
+std::string StripMarkup(const std::string& text);
