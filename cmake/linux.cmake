@@ -20,11 +20,13 @@ add_executable(profile_probe tests/profile_probe.cpp)
 target_link_libraries(profile_probe PRIVATE quorvane_plugin)
 
 file(GLOB QV_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
-add_executable(quorvane_tests ${QV_TEST_SOURCES})
+add_executable(quorvane_tests ${QV_TEST_SOURCES} tests/support/alloc_counter.cpp)
 target_link_libraries(quorvane_tests PRIVATE quorvane_sim GTest::gtest GTest::gtest_main)
+target_include_directories(quorvane_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 
 file(GLOB QV_BENCH_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
-add_executable(quorvane_bench ${QV_BENCH_SOURCES})
+add_executable(quorvane_bench ${QV_BENCH_SOURCES} tests/support/alloc_counter.cpp)
+target_include_directories(quorvane_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(quorvane_bench PRIVATE quorvane_sim benchmark::benchmark)
 
 enable_testing()

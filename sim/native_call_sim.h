@@ -99,8 +99,10 @@ public:
             Fail("text argument " + std::to_string(i) + " is null");
             return "";
         }
-        if (record_)
+        if (record_) {
             texts_[i] = "\"" + std::string(text) + "\"";
+            textArgs_.emplace_back(i, text);
+        }
         return text;
     }
     int32_t* Address(int i)
@@ -161,6 +163,7 @@ public:
         return out;
     }
     const std::string& ResultText() const { return resultText_; }
+    std::vector<std::pair<int, std::string>> TakeTextArgs() { return std::move(textArgs_); }
 
 private:
     bool Have(int i)
@@ -178,6 +181,7 @@ private:
     uint64_t* result_;
     bool record_;
     std::vector<std::string> texts_;
+    std::vector<std::pair<int, std::string>> textArgs_;
     std::string resultText_;
 };
 

@@ -183,12 +183,13 @@ void Sim::RunFrame()
     tick_ += config_.frameMs;
     AdvanceWorld();
 
-    std::vector<PendingKey> keys;
-    keys.swap(pendingKeys_);
-    for (const PendingKey& k : keys) {
+    // Both buffers keep their capacity, so delivering keys allocates nothing once warm.
+    deliveringKeys_.swap(pendingKeys_);
+    for (const PendingKey& k : deliveringKeys_) {
         if (keyboardHandler_ != nullptr)
             keyboardHandler_(k.key, 1, 0, 0, k.alt ? 1 : 0, k.wasDown ? 1 : 0, k.isUp ? 1 : 0);
     }
+    deliveringKeys_.clear();
 
     if (scriptEntry_ != nullptr && !scriptFinished_ && now_ >= wakeAt_ && frame_ > wokeFrame_)
         ResumeScript();
@@ -376,7 +377,8 @@ uint64_t* Sim::NativeCallNow()
     if (logging_) {
         log_.push_back(CallRecord{frame_, now_, callHash_, info.name,
                                   std::vector<uint64_t>(callArgs_, callArgs_ + callArgc_),
-                                  call.ArgsText(), call.ResultText()});
+                                  call.ArgsText(), call.ResultText(), result_[0],
+                                  call.TakeTextArgs()});
     }
     return result_;
 }

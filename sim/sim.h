@@ -37,6 +37,8 @@ struct CallRecord {
     std::vector<uint64_t> args;
     std::string argsText;   // readable arguments, as the native took them
     std::string resultText; // readable result, empty when the native returns nothing
+    uint64_t result;        // the first result slot, raw
+    std::vector<std::pair<int, std::string>> textArgs;  // the texts it was given, by argument
 };
 
 // Something the world did that a person watching would notice.
@@ -291,6 +293,7 @@ private:
         bool isUp, wasDown, alt;
     };
     std::vector<PendingKey> pendingKeys_;
+    std::vector<PendingKey> deliveringKeys_;
     std::map<uint32_t, bool> keyDown_;
 
     bool logging_ = true;
