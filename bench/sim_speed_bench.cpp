@@ -43,4 +43,4 @@ BENCHMARK(IdleScan)->Arg(16)->Arg(33)->Unit(benchmark::kMillisecond);
 BENCHMARK(PromptFrameLoop)->Arg(16)->Arg(33)->Unit(benchmark::kMillisecond);
 BENCHMARK(PromptFrameLoopLogged)->Arg(16)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+

@@ -60,6 +60,7 @@ void Sim::Error(const std::string& message)
 
 bool Sim::Load(PluginModule& module)
 {
+    current = this;
     module_ = &module;
     if (!module.Load()) {
         module_ = nullptr;
@@ -73,6 +74,7 @@ void Sim::Unload()
 {
     if (module_ == nullptr)
         return;
+    current = this;
     module_->Unload();
     module_ = nullptr;
     StopScript();
@@ -177,6 +179,7 @@ void Sim::KeyboardHandlerUnregister(KeyboardHandlerFn handler)
 
 void Sim::RunFrame()
 {
+    current = this;  // several simulators may exist; the hook talks to the one running
     ++frame_;
     draws_.clear();
     now_ += config_.frameMs;

@@ -147,6 +147,7 @@ TEST_F(MenuOneAtRiggs, BackspaceCancelsAndThePromptComesBackAtOnce)
 {
     const int64_t before = sim().Now();
     Tap(Backspace);
+    EXPECT_EQ(sim().SoundsPlayed(), 1) << "one sound for the cancel";
     EXPECT_EQ(Journey.ActiveMenu, 0);
     EXPECT_NE(sim().LivePrompt(), nullptr) << "offered again while the player is in reach";
     EXPECT_LE(sim().Now() - before, 2 * 16);
@@ -162,6 +163,7 @@ TEST_F(MenuOneAtRiggs, AcceptingCloseOffersThePromptAgain)
     Tap(Up);
     WaitOutGate();
     Tap(Enter);
+    EXPECT_EQ(sim().SoundsPlayed(), 2) << "one for the step, one for the accept";
     EXPECT_EQ(Journey.ActiveMenu, 0);
     EXPECT_NE(sim().LivePrompt(), nullptr);
     EXPECT_EQ(sim().CountCalls(NativePlayerCash), 0u);

@@ -1,0 +1,4 @@
+// bench/main.cpp -- one benchmark program for every bench/*.cpp.
+#include <benchmark/benchmark.h>
+
+BENCHMARK_MAIN();
