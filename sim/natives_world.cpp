@@ -45,6 +45,7 @@ void Sim::RegisterNatives()
     Add(NativeDisplayText, "DisplayText", 3, &Sim::DisplayText);
     Add(NativePlayerCash, "PlayerCash", 0, &Sim::PlayerCash);
     Add(NativeChargeCash, "ChargeCash", 1, &Sim::ChargeCash);
+    RegisterTrainNatives();
 }
 
 void Sim::PlayerPed(NativeCall& c) { c.ReturnInt(playerHandle_); }
@@ -52,7 +53,12 @@ void Sim::PlayerPed(NativeCall& c) { c.ReturnInt(playerHandle_); }
 void Sim::EntityExists(NativeCall& c)
 {
     const int32_t entity = c.Int(0);
-    c.ReturnBool(entity != 0 && entity == playerHandle_ && playerExists_);
+    bool exists = entity != 0 && entity == playerHandle_ && playerExists_;
+    if (const SimTrain* train = entity != 0 ? FindTrain(entity) : nullptr)
+        exists = train->exists;
+    if (const SimPed* ped = entity != 0 ? FindPed(entity) : nullptr)
+        exists = ped->exists;
+    c.ReturnBool(exists);
 }
 
 void Sim::PlayerCanInteract(NativeCall& c)
@@ -75,10 +81,13 @@ void Sim::EntityPosition(NativeCall& c)
     const int32_t flag = c.Int(1);
     if ((flag != 0 && flag != 1) || c.Int(2) != 0)
         c.Fail("flag must be 0 or 1 and the last argument 0");
+    const SimTrain* train = entity != 0 ? FindTrain(entity) : nullptr;
     if (entity == playerHandle_ && playerExists_)
         c.ReturnVector(playerPos_);
+    else if (train != nullptr && train->exists)
+        c.ReturnVector(TrainPosition(*train));
     else
-        c.ReturnVector(Vec3{});
+        c.ReturnVector(Vec3{});  // what the game answers for an entity that is not there
 }
 
 void Sim::SquaredDistance(NativeCall& c)

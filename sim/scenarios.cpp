@@ -188,6 +188,7 @@ int MenuPurchase(PluginModule& plugin, std::ostream& out)
     Checker c(out);
     Sim sim;
     sim.SetCash(5000);
+    sim.SetTrainExistsFromAttempt(0);  // no train comes: the dispatch gives up after 5 s
     sim.MovePlayerTo(StationSpot(3, 5.0f));
     c.Check(sim.Load(plugin), "the plug-in loads");
     c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 1000), "the prompt is offered at Riggs Station");
@@ -208,7 +209,7 @@ int MenuPurchase(PluginModule& plugin, std::ostream& out)
     c.Check(sim.Cash() == 5000 - 865, "and the cash is 865 cents less");
 
     sim.MovePlayerTo(StationSpot(0, -5.0f));
-    c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr && sim.LivePrompt()->setUp; }, 9000),
+    c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr && sim.LivePrompt()->setUp; }, 30000),
             "at Benedict Point the prompt is offered");
     sim.UsePrompt();
     sim.RunFor(300);

@@ -227,6 +227,7 @@ bool Sim::RunUntil(const std::function<bool()>& condition, int64_t maxMs)
 
 void Sim::AdvanceWorld()
 {
+    AdvanceTrains();
     if (!walking_)
         return;
     const float step = walkSpeed_ * static_cast<float>(config_.frameMs) / 1000.0f;
@@ -318,10 +319,13 @@ int32_t Sim::WorldGetAllPeds(int32_t* handles, int32_t capacity)
         return 0;
     }
     int32_t n = 0;
-    for (int32_t handle : peds_) {
+    if (playerExists_ && n < capacity)
+        handles[n++] = playerHandle_;
+    for (const SimPed& ped : peds_) {
         if (n == capacity)
             break;
-        handles[n++] = handle;
+        if (ped.exists)
+            handles[n++] = ped.handle;
     }
     return n;
 }

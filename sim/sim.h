@@ -71,6 +71,54 @@ struct DrawItem {
     char text[256] = {};
 };
 
+// A train of the simulated railway. It runs along a path of points at its current speed; see
+// sim/natives_train.cpp for how the speed natives move it.
+struct SimTrain {
+    int32_t handle = 0;
+    uint32_t configuration = 0;
+    bool exists = false;
+    bool givenUp = false;
+    bool removed = false;
+    bool direction = false;
+    std::vector<Vec3> path;
+    double distance = 0;        // along the path
+    float speed = 0;            // units per second
+    float travelSpeed = 0;      // what the train keeps to on its own
+    int64_t immediateUntil = 0; // an immediate speed holds until then
+    int32_t lastStopSetting = -1;
+    int64_t heldUntil = 0;      // the hold test answers yes until then
+};
+
+// A junction the host reports for a train while it is within radius of a point.
+struct JunctionSpot {
+    Vec3 at;
+    float radius;
+    int32_t junctionTrack;
+    int32_t junctionIndex;
+    int32_t trainTrack;
+};
+
+struct JunctionSwitch {
+    int64_t gameTime;
+    int32_t track, index;
+    bool state;
+};
+
+struct TrainHalt {
+    int64_t stoppedAt;
+    int64_t leftAt;  // 0 while standing
+    Vec3 position;
+    int32_t nearestStation;
+};
+
+struct SimPed {
+    int32_t handle;
+    bool exists = true;
+    bool inTheWay = false;
+    bool settled = false;
+    Vec3 position;
+};
+
 // What loads the plug-in into the simulated game: linked in on Linux, LoadLibrary on Windows.
 class PluginModule {
 public:
@@ -146,6 +194,32 @@ public:
     int SoundsPlayed() const { return soundsPlayed_; }
     // Everything drawn in the last frame that ran, in order.
     const std::vector<DrawItem>& FrameDraws() const { return draws_; }
+
+    // ---- trains --------------------------------------------------------------------------
+    // Frames from a request until an asset is loaded; -1: never.
+    void SetAssetLoadFrames(int frames) { assetLoadFrames_ = frames; }
+    void PreloadAssets(bool loaded) { assetsPreloaded_ = loaded; }
+    // The creation attempt (1, 2, ...) from which a created train exists; 0: never.
+    void SetTrainExistsFromAttempt(int attempt) { trainExistsFromAttempt_ = attempt; }
+    // The path a train created at a spawn point runs along (the spawn point comes first).
+    void SetTrainPath(std::function<std::vector<Vec3>(Vec3 spawn, bool direction)> path) { trainPath_ = std::move(path); }
+    void AddJunctionSpot(JunctionSpot spot) { junctionSpots_.push_back(spot); }
+    void AddPed(SimPed ped) { peds_.push_back(ped); }
+    const std::vector<SimPed>& Peds() const { return peds_; }
+    SimTrain* LatestTrain();
+    const std::vector<SimTrain>& Trains() const { return trains_; }
+    void VanishTrain();                  // the latest train stops existing
+    void HoldTrain(int64_t ms);          // the latest train answers "held" for ms from now
+    void BoardTrain() { riding_ = true; }  // the player rides the latest train
+    void LeaveTrain() { riding_ = false; }
+    Vec3 TrainPosition(const SimTrain& train) const;
+    const std::vector<JunctionSwitch>& JunctionSwitches() const { return junctionSwitches_; }
+    const std::vector<TrainHalt>& Halts() const { return halts_; }
+    const std::vector<Vec3>& TrainTrail() const { return trail_; }
+    int NegativeSpeedsGiven() const { return negativeSpeeds_; }
+    int32_t TrainSwitchState() const { return trainSwitch_; }
+    bool TransitionActive() const { return transition_; }
+    size_t AssetsHeld() const;           // requested or loaded and not released
 
     // ---- random numbers -------------------------------------------------------------------
     void ForceRandom(int32_t value) { forcedRandom_.push_back(value); }
@@ -227,6 +301,38 @@ private:
     void PlayerCash(NativeCall& c);
     void ChargeCash(NativeCall& c);
     const char* HeldText(uint64_t address);
+    void RegisterTrainNatives();
+    void AdvanceTrains();
+    SimTrain* FindTrain(int32_t handle);
+    SimPed* FindPed(int32_t handle);
+    int32_t NearestStation(Vec3 p) const;
+    void TransitionBegin(NativeCall& c);
+    void TransitionEnd(NativeCall& c);
+    void AssetIsLoaded(NativeCall& c);
+    void AssetRequest(NativeCall& c);
+    void AssetRelease(NativeCall& c);
+    void PedIsInTheWay(NativeCall& c);
+    void RemoveTrain(NativeCall& c);
+    void TrainSwitch(NativeCall& c);
+    void BeforeTrainCreation(NativeCall& c);
+    void CreateTrain(NativeCall& c);
+    void TrainLastStopSetting(NativeCall& c);
+    void TrainInitialSpeed(NativeCall& c);
+    void AfterTrainCreation(NativeCall& c);
+    void PedPrepare(NativeCall& c);
+    void PedIsSettled(NativeCall& c);
+    void PedSetPair(NativeCall& c);
+    void PedByAddress(NativeCall& c);
+    void PedMoveTo(NativeCall& c);
+    void PedRelease(NativeCall& c);
+    void GiveUpEntity(NativeCall& c);
+    void TrainIsHeld(NativeCall& c);
+    void TrainTravelSpeed(NativeCall& c);
+    void TrainImmediateSpeed(NativeCall& c);
+    void TrainAnnounce(NativeCall& c);
+    void TrainJunction(NativeCall& c);
+    void TrainTrack(NativeCall& c);
+    void SetJunction(NativeCall& c);
 
     SimConfig config_;
     int64_t now_ = 0;
@@ -265,7 +371,29 @@ private:
     std::map<int32_t, SimPrompt> prompts_;
     int32_t nextPromptHandle_ = 0x51;
     int stalePromptQueries_ = 0;
-    std::vector<int32_t> peds_;
+    std::vector<SimPed> peds_;
+    // Trains and what they need.
+    struct AssetState {
+        bool requested = false;
+        bool loaded = false;
+        uint64_t requestFrame = 0;
+    };
+    std::map<uint32_t, AssetState> assets_;
+    int assetLoadFrames_ = 3;
+    bool assetsPreloaded_ = false;
+    int trainExistsFromAttempt_ = 1;
+    int creationAttempts_ = 0;
+    std::function<std::vector<Vec3>(Vec3, bool)> trainPath_;
+    std::vector<SimTrain> trains_;
+    std::vector<JunctionSpot> junctionSpots_;
+    std::vector<JunctionSwitch> junctionSwitches_;
+    std::vector<TrainHalt> halts_;
+    std::vector<Vec3> trail_;
+    int64_t nextTrailSample_ = 0;
+    bool riding_ = false;
+    int negativeSpeeds_ = 0;
+    int32_t trainSwitch_ = 1;
+    bool transition_ = false;
     std::mt19937 rng_;
     std::deque<int32_t> forcedRandom_;
     std::deque<bool> forcedFlips_;

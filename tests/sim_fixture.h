@@ -45,6 +45,9 @@ protected:
         if (!sim_)
             MakeSim();
         sim().SetCash(cash);
+        // Menu tests buy tickets over and over: no train ever comes, so each dispatch gives up
+        // after its 5 s and the prompt is offered again.
+        sim().SetTrainExistsFromAttempt(0);
         sim().MovePlayerTo(NearStation(station));
         Load();
         ASSERT_TRUE(sim().RunUntil([&] { return sim().LivePrompt() != nullptr; }, 8100));
@@ -54,9 +57,11 @@ protected:
         WaitOutGate();  // the script timer counts from load, which was a moment ago
     }
 
-    // Takes the prompt that is on screen again and lets the gate open.
+    // Waits for the prompt to be offered again (after a purchase, once the dispatch is over),
+    // takes it, and lets the gate open.
     void Reopen()
     {
+        ASSERT_TRUE(sim().RunUntil([&] { return sim().LivePrompt() != nullptr; }, 30000));
         sim().UsePrompt();
         sim().RunFrame();
         WaitOutGate();
