@@ -23,6 +23,7 @@ file(GLOB QV_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.c
 add_executable(quorvane_tests ${QV_TEST_SOURCES} tests/support/alloc_counter.cpp)
 target_link_libraries(quorvane_tests PRIVATE quorvane_sim GTest::gtest GTest::gtest_main)
 target_include_directories(quorvane_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+target_compile_definitions(quorvane_tests PRIVATE QV_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
 
 file(GLOB QV_BENCH_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
 add_executable(quorvane_bench ${QV_BENCH_SOURCES} tests/support/alloc_counter.cpp)

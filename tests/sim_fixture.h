@@ -4,13 +4,41 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "data/stations.h"
 #include "plugin/journey_state.h"
+#include "plugin/script.h"
 #include "sim/sim.h"
 #include "sim/static_plugin.h"
+
+// A stand-in for the plug-in's script that runs whatever a test hands it, on the script fibre,
+// so that single routines can be called as the main loop would call them.
+struct InlineScript final : PluginModule {
+    static inline std::function<void()> body;
+    bool Load() override
+    {
+        Host = SimHostApi();
+        Host.scriptRegister(this, &Entry);
+        return true;
+    }
+    void Unload() override { Host.scriptUnregister(this); }
+    void* Handle() const override { return const_cast<InlineScript*>(this); }
+    static void Entry()
+    {
+        for (;;) {
+            if (body) {
+                std::function<void()> run = std::move(body);
+                body = nullptr;
+                run();
+            }
+            Host.scriptWait(0);
+        }
+    }
+};
 
 class SimTest : public testing::Test {
 protected:
@@ -18,9 +46,13 @@ protected:
     {
         if (sim_) {
             sim_->Unload();
-            for (const std::string& e : sim_->Errors())
-                ADD_FAILURE() << "host error: " << e;
+            CheckHostErrors();
         }
+    }
+    void CheckHostErrors()
+    {
+        for (const std::string& e : sim_->Errors())
+            ADD_FAILURE() << "host error: " << e;
     }
 
     Sim& MakeSim(SimConfig config = {})
@@ -31,6 +63,20 @@ protected:
     }
     Sim& sim() { return *sim_; }
     void Load() { ASSERT_TRUE(sim_->Load(plugin_)); }
+
+    // Loads the inline script instead of the plug-in's main loop, with the plug-in's state as
+    // at load.
+    void LoadInline()
+    {
+        ASSERT_TRUE(sim_->Load(inline_));
+        PluginStaticInit();
+    }
+    // Runs f on the script fibre, in the next frame; it may wait.
+    void RunInScript(std::function<void()> f)
+    {
+        InlineScript::body = std::move(f);
+        sim().RunFrame();
+    }
 
     static Vec3 NearStation(size_t station, float east = 5.0f)
     {
@@ -79,6 +125,33 @@ protected:
     // Lets the menu's 150 ms input gate open again.
     void WaitOutGate() { sim().RunFor(200); }
 
+    static Vec3 At(const PaddedVector3& p) { return Vec3{p.x, p.y, p.z}; }
+
+    // Trains run from their spawn point through the origin, then through the given stations,
+    // and on for another 3000 units.
+    void RouteTrainsThrough(size_t origin, std::vector<int32_t> stops)
+    {
+        sim().SetTrainPath([origin, stops](Vec3 spawn, bool) {
+            std::vector<Vec3> path{spawn, At(StationTable[origin].Position)};
+            for (int32_t s : stops)
+                path.push_back(At(StationTable[static_cast<size_t>(s)].Position));
+            const Vec3& a = path[path.size() - 2];
+            const Vec3& b = path.back();
+            const float dx = b.x - a.x, dy = b.y - a.y;
+            const float n = std::sqrt(dx * dx + dy * dy);
+            path.push_back(Vec3{b.x + dx / n * 3000.0f, b.y + dy / n * 3000.0f, b.z});
+            return path;
+        });
+    }
+
+    std::vector<int32_t> HaltStations() const
+    {
+        std::vector<int32_t> stations;
+        for (const TrainHalt& h : sim_->Halts())
+            stations.push_back(h.nearestStation);
+        return stations;
+    }
+
     std::vector<const DrawItem*> Drawn(DrawItem::Kind kind) const
     {
         std::vector<const DrawItem*> items;
@@ -91,4 +164,5 @@ protected:
 
     std::unique_ptr<Sim> sim_;
     StaticPlugin plugin_;
+    InlineScript inline_;
 };
