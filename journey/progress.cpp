@@ -80,7 +80,8 @@ int32_t Brake(bool boarding)
             nextSecond = GameTimeAfter(GameTime(), 1000);
         }
         if (Journey.TrainSpeed < HaltedBelow) {
-            const int32_t haltEnd = GameTimeAfter(GameTime(), Invoke<int32_t>(NativeRandomInt, 10000, 13000));
+            const int32_t now = GameTime();
+            const int32_t haltEnd = GameTimeAfter(now, Invoke<int32_t>(NativeRandomInt, 10000, 13000));
             // Halted means 0: the decay below would carry the speed past zero toward a target
             // that is already negative, and the train would creep backwards all through the halt.
             Journey.TrainSpeed = 0.0f;

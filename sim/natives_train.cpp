@@ -254,7 +254,7 @@ void Sim::CreateTrain(NativeCall& c)
         c.Fail("direction must be 0 or 1 and the last three arguments 1");
     ++creationAttempts_;
     SimTrain t;
-    t.handle = 0x7000 + static_cast<int32_t>(trains_.size());
+    t.handle = trainHandleBase_ + static_cast<int32_t>(trains_.size());
     t.configuration = configuration;
     t.direction = direction != 0;
     t.exists = trainExistsFromAttempt_ > 0 && creationAttempts_ >= trainExistsFromAttempt_;

@@ -201,6 +201,8 @@ public:
     void PreloadAssets(bool loaded) { assetsPreloaded_ = loaded; }
     // The creation attempt (1, 2, ...) from which a created train exists; 0: never.
     void SetTrainExistsFromAttempt(int attempt) { trainExistsFromAttempt_ = attempt; }
+    // Handles of created trains count up from here; a negative base tests sign widening.
+    void SetTrainHandleBase(int32_t base) { trainHandleBase_ = base; }
     // The path a train created at a spawn point runs along (the spawn point comes first).
     void SetTrainPath(std::function<std::vector<Vec3>(Vec3 spawn, bool direction)> path) { trainPath_ = std::move(path); }
     void AddJunctionSpot(JunctionSpot spot) { junctionSpots_.push_back(spot); }
@@ -383,6 +385,7 @@ private:
     bool assetsPreloaded_ = false;
     int trainExistsFromAttempt_ = 1;
     int creationAttempts_ = 0;
+    int32_t trainHandleBase_ = 0x7000;
     std::function<std::vector<Vec3>(Vec3, bool)> trainPath_;
     std::vector<SimTrain> trains_;
     std::vector<JunctionSpot> junctionSpots_;
