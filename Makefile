@@ -20,13 +20,14 @@ windows: deps
 # Builds both, rides a simulated trip, and puts the player's files in dist/.
 demo: linux windows
 	mkdir -p dist
-	build/linux/quorvane-sim --from 3 --to 8 --cash 2000
 	build/linux/quorvane-sim --from 3 --to 8 --cash 500 --screenshots dist
+	build/linux/quorvane-sim --from 3 --to 10 --cash 2000 --screenshots dist
 	cp build/windows/Quorvane.asi dist/Quorvane.asi
 	cp packaging/Quorvane.ini dist/Quorvane.ini
 	@echo
 	@echo "dist/Quorvane.asi and dist/Quorvane.ini are ready: copy both next to the game."
-	@echo "dist/menu.svg and dist/refusal.svg show the menu at Riggs Station and the refusal notice."
+	@echo "dist/menu.svg, dist/refusal.svg and dist/trip.svg show the menu at Riggs Station,"
+	@echo "the refusal notice, and the ride from Riggs Station to Saint Denis on a map."
 
 # Every test: unit tests and scenarios on Linux, the real DLL under Wine.
 test: linux windows

@@ -15,6 +15,16 @@
 #include "sim/native_call_sim.h"
 #include "sim/sim.h"
 
+const char* SimStationName(int32_t station)
+{
+    static const char* const names[] = {
+        "Benedict Point", "Armadillo", "MacFarlanes Ranch", "Riggs Station", "Flatneck Station",
+        "Wallace Station", "Valentine", "Emerald Station",  "Annesburg",     "Van Horn",
+        "Saint Denis",    "Rhodes",    "Bacchus Station",
+    };
+    return station >= 0 && station < 13 ? names[station] : "?";
+}
+
 namespace {
 constexpr int64_t ImmediateHoldMs = 250;
 constexpr float EngineAcceleration = 2.0f;  // units/s per second
@@ -177,6 +187,8 @@ void Sim::TransitionBegin(NativeCall& c)
     if (transition_)
         c.Fail("a transition is already running");
     transition_ = true;
+    if (logging_)
+        Note("dispatch: the screen goes into a transition");
 }
 
 void Sim::TransitionEnd(NativeCall& c)
@@ -186,6 +198,8 @@ void Sim::TransitionEnd(NativeCall& c)
     if (!transition_)
         c.Fail("no transition is running");
     transition_ = false;
+    if (logging_)
+        Note("dispatch over: the transition ends");
 }
 
 void Sim::AssetIsLoaded(NativeCall& c)
@@ -265,7 +279,7 @@ void Sim::CreateTrain(NativeCall& c)
     if (t.exists && logging_) {
         char note[96];
         std::snprintf(note, sizeof note, "train 0x%08X created beside %s", configuration,
-                      StationTable[static_cast<size_t>(NearestStation(spawn))].Name);
+                      SimStationName(NearestStation(spawn)));
         Note(note);
     }
     c.ReturnInt(t.handle);
@@ -393,7 +407,7 @@ void Sim::TrainAnnounce(NativeCall& c)
     if (std::strcmp(text, "STOPPED") == 0) {
         halts_.push_back(TrainHalt{now_, 0, at, NearestStation(at)});
         if (logging_)
-            Note(std::string("train stops at ") + StationTable[static_cast<size_t>(halts_.back().nearestStation)].Name);
+            Note(std::string("train stops at ") + SimStationName(halts_.back().nearestStation));
     } else if (std::strcmp(text, "NEXT_STATION") == 0) {
         if (!halts_.empty() && halts_.back().leftAt == 0)
             halts_.back().leftAt = now_;

@@ -2,10 +2,13 @@
 // lines hang from theirs. The game's font is not ours, so sizes are close, not exact.
 #include "sim/picture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "data/stations.h"
 
 namespace {
 
@@ -98,4 +101,55 @@ bool SaveFramePicture(const std::vector<DrawItem>& frame, const std::string& svg
         *pngPath = std::system(command.c_str()) == 0 ? png : std::string();
     }
     return true;
+}
+
+std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to)
+{
+    constexpr double Width = 1600, Height = 1000, Margin = 80;
+    double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
+    for (const Station& s : StationTable) {
+        minX = std::min(minX, static_cast<double>(s.Position.x));
+        maxX = std::max(maxX, static_cast<double>(s.Position.x));
+        minY = std::min(minY, static_cast<double>(s.Position.y));
+        maxY = std::max(maxY, static_cast<double>(s.Position.y));
+    }
+    const double scale = std::min((Width - 2 * Margin) / (maxX - minX), (Height - 2 * Margin) / (maxY - minY));
+    const auto px = [&](double x) { return Margin + (x - minX) * scale; };
+    const auto py = [&](double y) { return Height - Margin - (y - minY) * scale; };
+
+    std::ostringstream svg;
+    svg << "<svg xmlns='http://www.w3.org/2000/svg' width='" << Width << "' height='" << Height
+        << "' viewBox='0 0 " << Width << " " << Height << "' font-family='Georgia, serif'>\n"
+        << "<rect width='100%' height='100%' fill='#e8dcc0'/>\n"
+        << "<text x='40' y='50' font-size='30' fill='#3a2a18'>" << Escape(SimStationName(from)) << " to "
+        << Escape(SimStationName(to)) << "</text>\n";
+    if (!sim.TrainTrail().empty()) {
+        svg << "<polyline fill='none' stroke='#7a1f14' stroke-width='4' stroke-linejoin='round' points='";
+        for (const Vec3& p : sim.TrainTrail())
+            svg << px(p.x) << "," << py(p.y) << " ";
+        svg << "'/>\n";
+    }
+    for (size_t i = 0; i < StationTable.size(); ++i) {
+        const PaddedVector3& p = StationTable[i].Position;
+        const bool end = static_cast<int32_t>(i) == from || static_cast<int32_t>(i) == to;
+        svg << "<circle cx='" << px(p.x) << "' cy='" << py(p.y) << "' r='" << (end ? 11 : 8)
+            << "' fill='" << (end ? "#7a1f14" : "#3a2a18") << "'/>\n"
+            << "<text x='" << px(p.x) + 14 << "' y='" << py(p.y) - 12 << "' font-size='20' fill='#3a2a18'>"
+            << Escape(SimStationName(static_cast<int32_t>(i))) << "</text>\n";
+    }
+    int number = 0;
+    for (const TrainHalt& h : sim.Halts()) {
+        ++number;
+        const double seconds = h.leftAt != 0 ? static_cast<double>(h.leftAt - h.stoppedAt) / 1000.0 : 0.0;
+        char label[64];
+        std::snprintf(label, sizeof label, "%d: %.1f s", number, seconds);
+        svg << "<rect x='" << px(h.position.x) - 7 << "' y='" << py(h.position.y) - 7
+            << "' width='14' height='14' fill='#d9a441' stroke='#3a2a18'/>\n"
+            << "<text x='" << px(h.position.x) + 14 << "' y='" << py(h.position.y) + 24
+            << "' font-size='17' fill='#7a1f14'>" << label << "</text>\n";
+    }
+    svg << "<text x='40' y='" << Height - 30 << "' font-size='18' fill='#3a2a18'>"
+        << "red line: the train's path; gold squares: halts, numbered, with their length</text>\n"
+        << "</svg>\n";
+    return svg.str();
 }

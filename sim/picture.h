@@ -15,5 +15,8 @@ std::string FrameToSvg(const std::vector<DrawItem>& frame, int width = 1920, int
 bool SaveFramePicture(const std::vector<DrawItem>& frame, const std::string& svgPath,
                       std::string* pngPath = nullptr);
 
+// A map of the 13 stations with the train's trail and its halts, north up.
+std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to);
+
 // The text as the player reads it: markup tags removed.
 std::string StripMarkup(const std::string& text);

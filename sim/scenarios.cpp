@@ -229,6 +229,82 @@ int MenuPurchase(PluginModule& plugin, std::ostream& out)
     return c.Failures();
 }
 
+Vec3 StationAt(size_t station) { return StationSpot(station, 0.0f); }
+
+// Buys a ticket from Riggs Station to Saint Denis, rides it, gets off and walks away until the
+// train is given up; then the next visit gets the prompt again.
+int JourneyRide(PluginModule& plugin, std::ostream& out)
+{
+    constexpr uint32_t Down = 40, Enter = 13;
+    Checker c(out);
+    Sim sim;
+    sim.SetCash(2000);
+    // The line: Riggs, Flatneck, Rhodes, Saint Denis, and on; junctions halfway along each leg.
+    sim.SetTrainPath([](Vec3 spawn, bool) {
+        return std::vector<Vec3>{spawn, StationAt(3), StationAt(4), StationAt(11), StationAt(10), Vec3{5000, -1600, 46}};
+    });
+    const auto Between = [](size_t a, size_t b) {
+        const Vec3 p = StationAt(a), q = StationAt(b);
+        return Vec3{(p.x + q.x) / 2, (p.y + q.y) / 2, (p.z + q.z) / 2};
+    };
+    sim.AddJunctionSpot(JunctionSpot{Between(3, 4), 150.0f, 0, 2, 0});
+    sim.AddJunctionSpot(JunctionSpot{Between(4, 11), 150.0f, 0, 18, 0});
+    sim.AddJunctionSpot(JunctionSpot{Between(11, 10), 150.0f, 12, 2, 12});
+    sim.MovePlayerTo(StationSpot(3, 5.0f));
+    c.Check(sim.Load(plugin), "the plug-in loads");
+    c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 1000), "the prompt is offered at Riggs Station");
+    sim.UsePrompt();
+    sim.RunFor(300);
+    for (int i = 0; i < 6; ++i)
+        Tap(sim, Down);
+    Tap(sim, Enter);
+    c.Check(sim.Cash() == 2000 - 865, "the ticket to Saint Denis costs 865 cents");
+
+    c.Check(sim.RunUntil([&] { return !sim.Halts().empty(); }, 5 * 60000), "a train comes and stops for boarding");
+    c.Check(!sim.Halts().empty() && sim.Halts()[0].nearestStation == 3, "at Riggs Station");
+    sim.BoardTrain();
+    const bool arrived = sim.RunUntil([&] { return sim.Halts().size() == 4; }, 60 * 60000);
+    std::vector<int32_t> halts;
+    for (const TrainHalt& h : sim.Halts())
+        halts.push_back(h.nearestStation);
+    c.Check(arrived && halts == std::vector<int32_t>{3, 4, 11, 10},
+            "it halts at Riggs Station, Flatneck Station, Rhodes and Saint Denis, in that order");
+    bool lengths = true;
+    sim.RunFor(14000);
+    for (const TrainHalt& h : sim.Halts())
+        lengths = lengths && h.leftAt - h.stoppedAt >= 10000 && h.leftAt - h.stoppedAt <= 13200;
+    c.Check(lengths, "every halt lasts 10 to 13 s");
+    bool switched[3] = {false, false, false};
+    for (const JunctionSwitch& j : sim.JunctionSwitches()) {
+        switched[0] = switched[0] || (j.track == 0 && j.index == 2 && !j.state);
+        switched[1] = switched[1] || (j.track == 0 && j.index == 18 && j.state);
+        switched[2] = switched[2] || (j.track == 12 && j.index == 2 && j.state);
+    }
+    c.Check(switched[0] && switched[1] && switched[2],
+            "the junctions on the way are set: (0, 2) off, (0, 18) on, (12, 2) on");
+    c.Check(sim.NegativeSpeedsGiven() == 0, "no negative speed is ever given to the train");
+
+    sim.LeaveTrain();
+    sim.MovePlayerTo(StationSpot(10, 5.0f));
+    const SimTrain* train = sim.LatestTrain();
+    const int32_t handle = train != nullptr ? train->handle : 0;
+    c.Check(sim.RunUntil([&] {
+        for (const SimTrain& t : sim.Trains())
+            if (t.handle == handle && t.givenUp)
+                return true;
+        return false;
+    }, 10 * 60000), "once the player has left it, the train is given up");
+    c.Check(sim.TrainSwitchState() == 1, "and the game-wide switch is back on");
+    c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 30000),
+            "at Saint Denis the prompt is offered again");
+
+    sim.Unload();
+    for (const std::string& e : sim.Errors())
+        out << "  host error: " << e << "\n";
+    c.Check(sim.Errors().empty(), "the host saw no protocol error and no unknown native");
+    return c.Failures();
+}
+
 struct Scenario {
     const char* name;
     int (*run)(PluginModule&, std::ostream&);
@@ -237,6 +313,7 @@ struct Scenario {
 const Scenario Scenarios[] = {
     {"spine-scan-and-prompt", &ScanAndPrompt},
     {"menu-purchase", &MenuPurchase},
+    {"journey-ride", &JourneyRide},
 };
 
 } // namespace

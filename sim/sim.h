@@ -441,3 +441,6 @@ HostApi SimHostApi();
 uint32_t SimHashOfName(const char* name);
 
 std::string FormatGameTime(int64_t ms);
+
+// A station's name as the game shows it (index 0 to 12), or "?".
+const char* SimStationName(int32_t station);
