@@ -9,6 +9,7 @@ packages=(
   wine wine64
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   librsvg2-bin
+  clang libclang-rt-14-dev
 )
 
 missing=()

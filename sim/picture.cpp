@@ -94,13 +94,17 @@ bool SaveFramePicture(const std::vector<DrawItem>& frame, const std::string& svg
             return false;
         out << FrameToSvg(frame);
     }
-    if (pngPath != nullptr) {
-        std::string png = svgPath.substr(0, svgPath.rfind('.')) + ".png";
-        const std::string command = "command -v rsvg-convert >/dev/null 2>&1 && rsvg-convert -o '" +
-                                    png + "' '" + svgPath + "'";
-        *pngPath = std::system(command.c_str()) == 0 ? png : std::string();
-    }
+    if (pngPath != nullptr)
+        *pngPath = ConvertToPng(svgPath);
     return true;
+}
+
+std::string ConvertToPng(const std::string& svgPath)
+{
+    const std::string png = svgPath.substr(0, svgPath.rfind('.')) + ".png";
+    const std::string command =
+        "command -v rsvg-convert >/dev/null 2>&1 && rsvg-convert -o '" + png + "' '" + svgPath + "'";
+    return std::system(command.c_str()) == 0 ? png : std::string();
 }
 
 std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to)

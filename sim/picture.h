@@ -15,6 +15,10 @@ std::string FrameToSvg(const std::vector<DrawItem>& frame, int width = 1920, int
 bool SaveFramePicture(const std::vector<DrawItem>& frame, const std::string& svgPath,
                       std::string* pngPath = nullptr);
 
+// Converts an SVG file to a PNG beside it with rsvg-convert, when that is installed; returns the
+// PNG's path, or "" when there is no converter.
+std::string ConvertToPng(const std::string& svgPath);
+
 // A map of the 13 stations with the train's trail and its halts, north up.
 std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to);
 

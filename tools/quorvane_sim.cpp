@@ -158,7 +158,8 @@ int Ride(Sim& sim, int to, const std::string& pictures)
     if (!pictures.empty()) {
         const std::string svg = pictures + "/trip.svg";
         std::ofstream(svg) << TripMapSvg(sim, Journey.OriginIndex, to);
-        sim.Note("map of the trip " + svg);
+        const std::string png = ConvertToPng(svg);
+        sim.Note("map of the trip " + svg + (png.empty() ? "" : " and " + png));
     }
     return 0;
 }
