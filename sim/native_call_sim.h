@@ -150,7 +150,10 @@ public:
         if (record_)
             resultText_ = "(" + FloatText(v.x) + ", " + FloatText(v.y) + ", " + FloatText(v.z) + ")";
     }
+    // Something only a fault in the plug-in can cause: fails the test.
     void Fail(const std::string& message) { sim_.Error(std::string(name_) + ": " + message); }
+    // A handle or value the game itself handed out and no longer knows: the game shrugs.
+    void Complain() { sim_.Complaint(); }
 
     std::string ArgsText()
     {

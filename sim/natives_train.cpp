@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "data/stations.h"
+#include "data/trains.h"
 #include "host/natives.h"
 #include "sim/native_call_sim.h"
 #include "sim/sim.h"
@@ -215,7 +216,10 @@ void Sim::AssetIsLoaded(NativeCall& c)
 
 void Sim::AssetRequest(NativeCall& c)
 {
-    AssetState& a = assets_[c.Hash(0)];
+    const uint32_t asset = c.Hash(0);
+    if (std::find(TrainListTwo.begin(), TrainListTwo.end(), asset) == TrainListTwo.end())
+        c.Fail("an asset the game does not have");
+    AssetState& a = assets_[asset];
     if (c.Int(1) != 1)
         c.Fail("second argument must be 1");
     if (!a.requested) {
@@ -266,6 +270,15 @@ void Sim::CreateTrain(NativeCall& c)
     const int32_t direction = c.Int(4);
     if ((direction != 0 && direction != 1) || c.Int(5) != 1 || c.Int(6) != 1 || c.Int(7) != 1)
         c.Fail("direction must be 0 or 1 and the last three arguments 1");
+    if (std::find(TrainListOne.begin(), TrainListOne.end(), configuration) == TrainListOne.end())
+        c.Fail("a train configuration the game does not have");
+    bool onTrack = false;
+    for (const Station& station : StationTable) {
+        for (const PaddedVector3& p : station.SpawnPoints)
+            onTrack = onTrack || (p.x == spawn.x && p.y == spawn.y && p.z == spawn.z);
+    }
+    if (!onTrack)
+        c.Fail("a train created away from every station's spawn points");
     ++creationAttempts_;
     SimTrain t;
     t.handle = trainHandleBase_ + static_cast<int32_t>(trains_.size());
@@ -306,8 +319,10 @@ void Sim::TrainInitialSpeed(NativeCall& c)
 void Sim::AfterTrainCreation(NativeCall& c)
 {
     const int32_t v = c.Int(1);
-    if (c.Int(0) != 0 || c.Int(2) != 0 || v < 10 || v > 39)
-        c.Fail("expects (0, 10..39, 0)");
+    if (c.Int(0) != 0 || c.Int(2) != 0)
+        c.Fail("expects (0, value, 0)");
+    if (v < 10 || v > 39)
+        c.Complain();  // the value is the game's own random answer, passed on
 }
 
 void Sim::PedPrepare(NativeCall& c)

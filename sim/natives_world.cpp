@@ -188,7 +188,7 @@ void Sim::PromptSetControl(NativeCall& c)
     SimPrompt* prompt = FindPrompt(c.Int(0));
     const uint32_t control = c.Hash(1);
     if (prompt == nullptr)
-        c.Fail("no such prompt");
+        c.Complain();
     else
         prompt->control = control;
 }
@@ -197,8 +197,10 @@ void Sim::PromptSetLabel(NativeCall& c)
 {
     SimPrompt* prompt = FindPrompt(c.Int(0));
     const char* label = HeldText(c.Raw(1));
-    if (prompt == nullptr || label == nullptr)
-        c.Fail("no such prompt, or a label the game does not hold");
+    if (label == nullptr)
+        c.Fail("a label the game does not hold");
+    else if (prompt == nullptr)
+        c.Complain();
     else
         prompt->label = label;
 }
@@ -208,7 +210,7 @@ void Sim::PromptSetting(NativeCall& c)
     SimPrompt* prompt = FindPrompt(c.Int(0));
     const int32_t value = c.Int(1);
     if (prompt == nullptr)
-        c.Fail("no such prompt");
+        c.Complain();
     else
         prompt->settings.emplace_back(callHash_, value);
 }
@@ -217,7 +219,7 @@ void Sim::PromptFinishSetup(NativeCall& c)
 {
     SimPrompt* prompt = FindPrompt(c.Int(0));
     if (prompt == nullptr) {
-        c.Fail("no such prompt");
+        c.Complain();
         return;
     }
     prompt->setUp = true;

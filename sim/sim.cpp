@@ -121,6 +121,7 @@ void Sim::StopScript()
     }
     scriptFiber_.reset();
     scriptFinished_ = false;
+    unwinding_ = false;
     scriptEntry_ = nullptr;
 }
 
@@ -154,6 +155,7 @@ void Sim::ScriptWait(uint32_t ms)
     }
     if (unwinding_)
         throw ScriptUnwind{};
+    callsSinceYield_ = 0;
     wakeAt_ = now_ + ms;
     wokeFrame_ = frame_;
     scriptFiber_->SwitchTo(*mainFiber_);
@@ -371,6 +373,14 @@ uint64_t* Sim::NativeCallNow()
     callOpen_ = false;
     if (!inScript_)
         Error("native " + Hex(callHash_) + " called outside the script fibre");
+#ifndef _WIN32
+    if (++callsSinceYield_ > MaxCallsWithoutYield && inScript_ && !unwinding_) {
+        Error("the script made " + std::to_string(MaxCallsWithoutYield) +
+              " native calls without yielding; stopped");
+        unwinding_ = true;
+        throw ScriptUnwind{};
+    }
+#endif
     auto it = natives_.find(callHash_);
     if (it == natives_.end()) {
         Error("unknown native " + Hex(callHash_));
@@ -381,6 +391,8 @@ uint64_t* Sim::NativeCallNow()
     if (info.argc >= 0 && info.argc != callArgc_)
         call.Fail("takes " + std::to_string(info.argc) + " arguments, got " + std::to_string(callArgc_));
     (this->*info.handler)(call);
+    if (answerHook_)
+        answerHook_(callHash_, callArgs_, callArgc_, result_);
     if (logging_) {
         log_.push_back(CallRecord{frame_, now_, callHash_, info.name,
                                   std::vector<uint64_t>(callArgs_, callArgs_ + callArgc_),

@@ -252,6 +252,17 @@ public:
                             const char* path);
 
     void Error(const std::string& message);
+    void Complaint() { ++complaints_; }
+    // Calls that named a handle the game no longer knows (a removed prompt, say).
+    int Complaints() const { return complaints_; }
+
+    // Lets a test or the fuzzer rewrite any native's answer after the world has given it:
+    // hook(hash, arguments, count, result slots).
+    using AnswerHook = std::function<void(uint64_t, const uint64_t*, int, uint64_t*)>;
+    void SetAnswerHook(AnswerHook hook) { answerHook_ = std::move(hook); }
+    // The most native calls the script may make between two scriptWait calls; past it the
+    // script is stopped and an error recorded, as a game would hang.
+    static constexpr int MaxCallsWithoutYield = 20000;
 
 private:
     friend class NativeCall;
@@ -373,6 +384,9 @@ private:
     std::map<int32_t, SimPrompt> prompts_;
     int32_t nextPromptHandle_ = 0x51;
     int stalePromptQueries_ = 0;
+    int complaints_ = 0;
+    int callsSinceYield_ = 0;
+    AnswerHook answerHook_;
     std::vector<SimPed> peds_;
     // Trains and what they need.
     struct AssetState {

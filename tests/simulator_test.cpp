@@ -97,6 +97,25 @@ TEST(SimulatedHook, ReportsUnknownNativesAndBrokenCalls)
     EXPECT_NE(sim.Errors()[3].find("without nativeInit"), std::string::npos);
 }
 
+TEST(SimulatedHook, AScriptThatNeverYieldsIsStoppedAndReported)
+{
+    liveGuards = 0;
+    ScriptedModule::script = [] {
+        Guard guard;
+        for (;;)
+            Invoke<int32_t>(NativeGameTime);
+    };
+    Sim sim;
+    ScriptedModule module;
+    sim.Load(module);
+    sim.RunFrame();
+    ASSERT_EQ(sim.Errors().size(), 1u);
+    EXPECT_NE(sim.Errors()[0].find("without yielding"), std::string::npos);
+    EXPECT_EQ(liveGuards, 0) << "its frames were unwound";
+    sim.RunFrames(10);
+    EXPECT_EQ(sim.CountCalls(NativeGameTime), static_cast<size_t>(Sim::MaxCallsWithoutYield));
+}
+
 TEST(SimulatedHook, LogsEveryCallReadably)
 {
     ScriptedModule::script = [] {
