@@ -99,8 +99,8 @@ void Record(Sim& sim)
 
 void MenuOneFrameAgainstFloor(benchmark::State& state)
 {
-    Sim plugin;
     StaticPlugin module;
+    Sim plugin;
     plugin.MovePlayerTo(AtRiggs());
     plugin.Load(module);
     plugin.RunUntil([&] { return plugin.LivePrompt() != nullptr; }, 1000);
@@ -109,8 +109,8 @@ void MenuOneFrameAgainstFloor(benchmark::State& state)
     Record(plugin);
     plugin.SetLogging(false);
 
-    Sim floor;
     ReplayModule replay;
+    Sim floor;
     floor.SetLogging(false);
     floor.MovePlayerTo(AtRiggs());
     floor.Load(replay);

@@ -31,13 +31,13 @@ void Tap(Sim& sim, uint32_t key)
 // Returns the game milliseconds the ride took.
 int64_t RideVanHornToWallace(bool logging)
 {
+    StaticPlugin plugin;
     Sim sim;
     sim.SetLogging(logging);
     sim.SetCash(10000);
     sim.SetTrainPath([](Vec3 spawn, bool) {
         return std::vector<Vec3>{spawn, At(9), At(10), At(7), At(6), At(4), At(3), At(5), Vec3{-3000, 1500, 95}};
     });
-    StaticPlugin plugin;
     sim.MovePlayerTo(Vec3{At(9).x + 5, At(9).y, At(9).z});
     sim.Load(plugin);
     sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 1000);

@@ -14,9 +14,9 @@ void Run(benchmark::State& state, bool atStation, bool logging)
 {
     SimConfig config;
     config.frameMs = static_cast<uint32_t>(state.range(0));
+    StaticPlugin plugin;
     Sim sim(config);
     sim.SetLogging(logging);
-    StaticPlugin plugin;
     const PaddedVector3& riggs = StationTable[3].Position;
     sim.MovePlayerTo(atStation ? Vec3{riggs.x + 5, riggs.y, riggs.z} : Vec3{0, 0, 0});
     sim.Load(plugin);

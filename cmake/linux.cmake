@@ -1,4 +1,9 @@
 # Native build: the plug-in as a library linked into the simulator, the tool, tests, benchmarks.
+option(QV_SANITIZE "build everything with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(QV_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
 find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
 find_package(CLI11 CONFIG REQUIRED)
@@ -27,6 +32,9 @@ target_compile_definitions(quorvane_tests PRIVATE QV_TEST_DATA="${PROJECT_SOURCE
 
 file(GLOB QV_BENCH_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
 add_executable(quorvane_bench ${QV_BENCH_SOURCES} tests/support/alloc_counter.cpp)
+if(QV_SANITIZE)
+  set_target_properties(quorvane_bench PROPERTIES EXCLUDE_FROM_ALL ON)
+endif()
 target_include_directories(quorvane_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(quorvane_bench PRIVATE quorvane_sim benchmark::benchmark)
 

@@ -52,6 +52,19 @@ std::unique_ptr<Fiber> Fiber::Create(size_t stackBytes, Entry entry, void* arg)
 
 #elif defined(__x86_64__)
 
+// AddressSanitizer must be told about every stack switch, or it takes the other stack's frames
+// for overflows. Compiled away without it.
+#if defined(__SANITIZE_ADDRESS__)
+#define QV_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QV_ASAN 1
+#endif
+#endif
+#ifdef QV_ASAN
+#include <sanitizer/common_interface_defs.h>
+#endif
+
 // QvSwitchContext(save, next): pushes the callee-saved registers and the FPU/SSE control words,
 // stores the stack pointer in *save, loads next and pops the same frame from there.
 // QvFiberStart is where a new fibre's first switch "returns" to: it calls entry(arg), which
@@ -105,8 +118,11 @@ namespace {
 class AsmFiber final : public Fiber {
 public:
     AsmFiber() = default;
-    AsmFiber(size_t stackBytes, Entry entry, void* arg) : stack_(new unsigned char[stackBytes])
+    AsmFiber(size_t stackBytes, Entry entry, void* arg)
+        : stack_(new unsigned char[stackBytes]), stackBytes_(stackBytes), entry_(entry), arg_(arg)
     {
+        entry = &Start;
+        arg = this;
         auto top = reinterpret_cast<uintptr_t>(stack_.get() + stackBytes) & ~uintptr_t{15};
         auto* frame = reinterpret_cast<uint64_t*>(top - 24);  // after ret, rsp is 16-aligned
         frame[0] = reinterpret_cast<uint64_t>(&QvFiberStart);
@@ -119,10 +135,53 @@ public:
         frame[-7] = 0x1F80u | (uint64_t{0x037F} << 32);      // default MXCSR and x87 control word
         sp_ = &frame[-7];
     }
-    void SwitchTo(Fiber& target) override { QvSwitchContext(&sp_, static_cast<AsmFiber&>(target).sp_); }
+    void SwitchTo(Fiber& target) override
+    {
+        AsmFiber& to = static_cast<AsmFiber&>(target);
+#ifdef QV_ASAN
+        void* fakeStack = nullptr;
+        __sanitizer_start_switch_fiber(&fakeStack, to.stack_ ? to.stack_.get() : to.threadBottom_,
+                                       to.stack_ ? to.stackBytes_ : to.threadSize_);
+        switchingFrom = this;
+        QvSwitchContext(&sp_, to.sp_);
+        AfterSwitch(fakeStack);
+#else
+        QvSwitchContext(&sp_, to.sp_);
+#endif
+    }
 
 private:
+    static void Start(void* self)
+    {
+#ifdef QV_ASAN
+        AfterSwitch(nullptr);
+#endif
+        auto* fiber = static_cast<AsmFiber*>(self);
+        fiber->entry_(fiber->arg_);
+    }
+
+#ifdef QV_ASAN
+    // Completes a switch on the arriving side; the first time a fibre is entered this tells
+    // where the thread's own stack lies, which the way back needs.
+    static void AfterSwitch(void* fakeStack)
+    {
+        const void* bottom = nullptr;
+        size_t size = 0;
+        __sanitizer_finish_switch_fiber(fakeStack, &bottom, &size);
+        if (switchingFrom != nullptr && !switchingFrom->stack_) {
+            switchingFrom->threadBottom_ = bottom;
+            switchingFrom->threadSize_ = size;
+        }
+    }
+    static inline thread_local AsmFiber* switchingFrom = nullptr;
+#endif
+
     std::unique_ptr<unsigned char[]> stack_;
+    size_t stackBytes_ = 0;
+    Entry entry_ = nullptr;
+    void* arg_ = nullptr;
+    const void* threadBottom_ = nullptr;
+    size_t threadSize_ = 0;
     void* sp_ = nullptr;
 };
 } // namespace

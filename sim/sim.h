@@ -141,6 +141,7 @@ public:
     static Sim* Current();
 
     // ---- loading --------------------------------------------------------------------------
+    // The module must outlive the simulator, or be unloaded first: the destructor unloads it.
     bool Load(PluginModule& module);
     void Unload();
     bool ScriptRegistered() const { return scriptEntry_ != nullptr; }

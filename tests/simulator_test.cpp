@@ -47,8 +47,8 @@ TEST(SimulatedHook, ScriptWaitReturnsOnTheFirstFrameAtOrPastItsTime)
     };
     SimConfig config;
     config.frameMs = 16;
-    Sim sim(config);
     ScriptedModule module;
+    Sim sim(config);
     sim.Load(module);
     sim.RunFor(2000);
     // Started in frame 1 (16 ms): 0 -> next frame, 1 -> next, 16 -> next, 17 -> two frames.
@@ -65,8 +65,8 @@ TEST(SimulatedHook, UnloadingUnwindsTheParkedScript)
             Host.scriptWait(0);
     };
     {
-        Sim sim;
         ScriptedModule module;
+        Sim sim;
         sim.Load(module);
         sim.RunFrames(1000);
         EXPECT_EQ(liveGuards, 1);
@@ -86,8 +86,8 @@ TEST(SimulatedHook, ReportsUnknownNativesAndBrokenCalls)
         for (;;)
             Host.scriptWait(1000);
     };
-    Sim sim;
     ScriptedModule module;
+    Sim sim;
     sim.Load(module);
     sim.RunFrames(2);
     ASSERT_EQ(sim.Errors().size(), 4u);
@@ -105,8 +105,8 @@ TEST(SimulatedHook, AScriptThatNeverYieldsIsStoppedAndReported)
         for (;;)
             Invoke<int32_t>(NativeGameTime);
     };
-    Sim sim;
     ScriptedModule module;
+    Sim sim;
     sim.Load(module);
     sim.RunFrame();
     ASSERT_EQ(sim.Errors().size(), 1u);
@@ -124,8 +124,8 @@ TEST(SimulatedHook, LogsEveryCallReadably)
         for (;;)
             Host.scriptWait(1000);
     };
-    Sim sim;
     ScriptedModule module;
+    Sim sim;
     sim.Load(module);
     sim.RunFrame();
     EXPECT_EQ(sim.Trace(), (std::vector<std::string>{
@@ -147,9 +147,9 @@ TEST(SimulatedHook, ForcedRandomNumbersComeFirstThenTheSeededOnes)
         for (;;)
             Host.scriptWait(1000);
     };
+    ScriptedModule module;
     Sim sim;
     sim.ForceRandom(39);
-    ScriptedModule module;
     sim.Load(module);
     sim.RunFrame();
     ASSERT_EQ(drawn.size(), 3u);

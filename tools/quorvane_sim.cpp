@@ -197,8 +197,8 @@ int main(int argc, char** argv)
     SimConfig config;
     config.seed = seed;
     config.frameMs = frameMs;
-    Sim sim(config);
     StaticPlugin plugin;
+    Sim sim(config);
     const size_t s = static_cast<size_t>(from);
     const std::string name = SimStationName(from);
     sim.SetCash(cash);
