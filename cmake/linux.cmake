@@ -66,3 +66,18 @@ add_test(NAME wine.dll-imports-and-exports
                  -DOBJDUMP=x86_64-w64-mingw32-objdump
                  -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
                  -P ${PROJECT_SOURCE_DIR}/tests/check_dll.cmake)
+
+# Fuzzers: libFuzzer, so clang only, and in the sanitizer build.
+if(QV_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  add_executable(host_fuzz fuzz/host_fuzz.cpp)
+  target_link_libraries(host_fuzz PRIVATE quorvane_sim)
+  target_compile_options(host_fuzz PRIVATE -fsanitize=fuzzer)
+  target_link_options(host_fuzz PRIVATE -fsanitize=fuzzer)
+  add_executable(settings_fuzz fuzz/settings_fuzz.cpp)
+  target_link_libraries(settings_fuzz PRIVATE quorvane_plugin)
+  target_compile_options(settings_fuzz PRIVATE -fsanitize=fuzzer)
+  target_link_options(settings_fuzz PRIVATE -fsanitize=fuzzer)
+  # Coverage counters in the code under test, without a second main.
+  target_compile_options(quorvane_plugin PRIVATE -fsanitize=fuzzer-no-link)
+  target_compile_options(quorvane_sim PRIVATE -fsanitize=fuzzer-no-link)
+endif()

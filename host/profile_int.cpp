@@ -4,6 +4,7 @@
 #include "host/profile_int.h"
 
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -70,19 +71,20 @@ bool ReadFile(const char* path, std::string& text)
     std::ifstream file(local, std::ios::binary);
     if (!file)
         return false;
-    text = Decode(std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()));
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     return !file.bad();
 }
 
 // The value of key in the first section of that name. Later sections of the same name, and later
 // lines with the same key, are never read. Lines before the first header belong to no section.
+// A carriage return ends a line as a line feed does.
 bool FindValue(const std::string& text, const char* section, const char* key, std::string& value)
 {
     bool inSection = false;
     bool sectionSeen = false;
     size_t lineStart = 0;
     while (lineStart < text.size()) {
-        size_t lineEnd = text.find('\n', lineStart);
+        size_t lineEnd = text.find_first_of("\r\n", lineStart);
         if (lineEnd == std::string::npos)
             lineEnd = text.size();
         const std::string line = Trim(text, lineStart, lineEnd);
@@ -154,13 +156,23 @@ uint32_t ParseProfileInt(const char* value)
 uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
                         const char* path)
 {
+    std::string bytes;
+    if (!ReadFile(path, bytes))
+        return static_cast<uint32_t>(defaultValue);
+    return ProfileIntFromText(bytes.data(), bytes.size(), section, key, defaultValue);
+}
+
+uint32_t ProfileIntFromText(const char* text, size_t length, const char* section, const char* key,
+                            int32_t defaultValue)
+{
     const uint32_t fallback = static_cast<uint32_t>(defaultValue);
-    std::string text;
     std::string value;
-    if (!ReadFile(path, text) || !FindValue(text, section, key, value))
+    if (!FindValue(Decode(std::string(text, length)), section, key, value))
         return fallback;
 
-    // Matching quotes around the value are dropped, then the value is cut to the buffer.
+    // The value is a C string from here on: it ends at its first NUL. Matching quotes around it
+    // are dropped, then it is cut to the buffer.
+    value.resize(std::strlen(value.c_str()));
     if (value.size() > 1 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
         value = value.substr(1, value.size() - 2);
     if (value.size() > ValueBufferChars)

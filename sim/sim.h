@@ -177,6 +177,8 @@ public:
     void ReleaseKey(uint32_t key);
     void SendKeyEvent(uint32_t key, bool isUp, bool wasDown, bool alt);
     void SetTick(uint32_t tick) { tick_ = tick; }
+    // Moves the game clock forward at once, as a long loading screen would.
+    void JumpClock(uint32_t ms) { now_ += ms; }
 
     // ---- prompts --------------------------------------------------------------------------
     const SimPrompt* LivePrompt() const;  // the one on screen, if any
