@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 WINE_ENV = WINEDEBUG=-all
 
-.PHONY: all deps linux windows demo test bench clean
+.PHONY: all deps linux windows asan demo test check fuzz bench clean
 
 all: linux windows
 
@@ -33,6 +33,24 @@ demo: linux windows
 test: linux windows
 	$(WINE_ENV) wineboot --init >/dev/null 2>&1 || true
 	ctest --preset linux -j $(JOBS)
+
+asan: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+
+# The tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded fuzz run
+# of the simulated host and of the settings reader. FUZZ_SECONDS sets each fuzzer's time.
+FUZZ_SECONDS ?= 60
+check: asan
+	ctest --preset asan -j $(JOBS)
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SECONDS)
+
+fuzz: asan
+	mkdir -p build/fuzz/host build/fuzz/settings
+	build/asan/host_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 -malloc_limit_mb=256 \
+	    -max_len=4096 -print_final_stats=1 build/fuzz/host fuzz/corpus/host
+	build/asan/settings_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=512 -dict=fuzz/settings.dict \
+	    -print_final_stats=1 build/fuzz/settings
 
 bench: linux
 	build/linux/quorvane_bench
