@@ -13,13 +13,17 @@ add_library(quorvane_plugin STATIC ${QV_PLUGIN_SOURCES} host/posix_platform.cpp 
 target_include_directories(quorvane_plugin PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(quorvane_plugin PRIVATE ${QV_WARNINGS} -Werror)
 
-add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp sim/picture.cpp)
+add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp sim/picture.cpp sim/soak.cpp)
 target_include_directories(quorvane_sim PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quorvane_sim PUBLIC quorvane_plugin)
 target_compile_options(quorvane_sim PRIVATE -Wall -Wextra)
 
 add_executable(quorvane-sim tools/quorvane_sim.cpp)
 target_link_libraries(quorvane-sim PRIVATE quorvane_sim CLI11::CLI11)
+
+add_executable(quorvane-soak tools/quorvane_soak.cpp tests/support/alloc_counter.cpp)
+target_include_directories(quorvane-soak PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+target_link_libraries(quorvane-soak PRIVATE quorvane_sim CLI11::CLI11)
 
 add_executable(profile_probe tests/profile_probe.cpp)
 target_link_libraries(profile_probe PRIVATE quorvane_plugin)

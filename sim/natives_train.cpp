@@ -112,6 +112,28 @@ void Sim::HoldTrain(int64_t ms)
         t->heldUntil = now_ + ms;
 }
 
+void Sim::ForgetHistory()
+{
+    halts_.clear();
+    trail_.clear();
+    junctionSwitches_.clear();
+    events_.clear();
+    log_.clear();
+    trains_.erase(std::remove_if(trains_.begin(), trains_.end(), [](const SimTrain& t) { return !t.exists; }),
+                  trains_.end());
+}
+
+size_t Sim::TrainsInWorld() const
+{
+    return static_cast<size_t>(std::count_if(trains_.begin(), trains_.end(), [](const SimTrain& t) { return t.exists; }));
+}
+
+size_t Sim::TrainsOwned() const
+{
+    return static_cast<size_t>(
+        std::count_if(trains_.begin(), trains_.end(), [](const SimTrain& t) { return t.exists && !t.givenUp; }));
+}
+
 size_t Sim::AssetsHeld() const
 {
     size_t n = 0;
@@ -281,7 +303,7 @@ void Sim::CreateTrain(NativeCall& c)
         c.Fail("a train created away from every station's spawn points");
     ++creationAttempts_;
     SimTrain t;
-    t.handle = trainHandleBase_ + static_cast<int32_t>(trains_.size());
+    t.handle = static_cast<int32_t>(static_cast<uint32_t>(trainHandleBase_) + trainsCreated_++);
     t.configuration = configuration;
     t.direction = direction != 0;
     t.exists = trainExistsFromAttempt_ > 0 && creationAttempts_ >= trainExistsFromAttempt_;

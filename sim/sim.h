@@ -223,6 +223,11 @@ public:
     const std::vector<Vec3>& TrainTrail() const { return trail_; }
     int NegativeSpeedsGiven() const { return negativeSpeeds_; }
     int32_t TrainSwitchState() const { return trainSwitch_; }
+    // Drops what the simulator has recorded so far (halts, trail, switches, events, trains that
+    // are gone), for sessions long enough that the record itself would grow without end.
+    void ForgetHistory();
+    size_t TrainsInWorld() const;        // existing trains, given up or not
+    size_t TrainsOwned() const;          // existing trains not given up
     bool TransitionActive() const { return transition_; }
     size_t AssetsHeld() const;           // requested or loaded and not released
 
@@ -403,6 +408,7 @@ private:
     int trainExistsFromAttempt_ = 1;
     int creationAttempts_ = 0;
     int32_t trainHandleBase_ = 0x7000;
+    uint32_t trainsCreated_ = 0;
     std::function<std::vector<Vec3>(Vec3, bool)> trainPath_;
     std::vector<SimTrain> trains_;
     std::vector<JunctionSpot> junctionSpots_;

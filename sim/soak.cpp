@@ -1,0 +1,187 @@
+// sim/soak.cpp -- the soak session: a player who wanders from station to station and does
+// everything a player does with the service, at game speed, for hours.
+#include "sim/soak.h"
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "data/stations.h"
+
+namespace {
+
+constexpr uint32_t Up = 38, Down = 40, Enter = 13, Backspace = 8;
+
+Vec3 Near(size_t station, float east = 4.0f)
+{
+    const PaddedVector3& p = StationTable[station].Position;
+    return Vec3{p.x + east, p.y, p.z};
+}
+
+bool RefusalShowing(const Sim& sim)
+{
+    for (const DrawItem& d : sim.FrameDraws()) {
+        if (d.kind == DrawItem::Text && std::strstr(d.text, "enough money") != nullptr)
+            return true;
+    }
+    return false;
+}
+
+
+class Session {
+public:
+    Session(Sim& sim, uint32_t seed) : sim_(sim), rng_(seed) {}
+
+    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+
+    void Tap(uint32_t key)
+    {
+        sim_.PressKey(key);
+        sim_.RunFrame();
+        sim_.ReleaseKey(key);
+        sim_.RunFrame();
+        sim_.RunFor(200);
+    }
+
+    bool OpenMenu()
+    {
+        if (!sim_.RunUntil([&] { return sim_.LivePrompt() != nullptr; }, 60000))
+            return false;
+        sim_.UsePrompt();
+        sim_.RunFor(300);
+        return true;
+    }
+
+    // Moves the highlight a few items and accepts; true when the item was a destination
+    // other than Close and the player's own station.
+    void Browse()
+    {
+        for (int i = Pick(6); i > 0; --i)
+            Tap(Pick(2) == 0 ? Up : Down);
+    }
+
+    void WalkAwayAndWait()
+    {
+        const Vec3 p = sim_.PlayerPosition();
+        sim_.MovePlayerTo(Vec3{p.x + 400, p.y + 400, p.z});
+        sim_.RunUntil([&] { return sim_.TrainsOwned() == 0; }, 20 * 60000);
+        sim_.RunFor(12000);
+    }
+
+    void Visit(SoakResult& result)
+    {
+        ++result.visits;
+        const size_t station = static_cast<size_t>(Pick(static_cast<int>(StationCount)));
+        sim_.LeaveTrain();
+        sim_.MovePlayerTo(Near(station));
+        sim_.SetCash(Pick(4) == 0 ? Pick(300) : 5000);
+        switch (Pick(7)) {
+        case 0:  // stands a while, walks on
+            ++result.scansOnly;
+            sim_.RunFor(20000);
+            break;
+        case 1:  // opens the menu, looks, cancels
+            if (OpenMenu()) {
+                Browse();
+                Tap(Backspace);
+                ++result.cancels;
+            }
+            break;
+        case 2:  // opens the menu and accepts Close
+            if (OpenMenu()) {
+                Tap(Up);
+                Tap(Enter);
+                ++result.closes;
+            }
+            break;
+        case 3:  // dies at the station and comes back
+            ++result.deaths;
+            sim_.SetPlayerExists(false);
+            sim_.RunFor(30000);
+            sim_.SetPlayerExists(true);
+            break;
+        default: {  // buys something: refused, ridden, or left behind
+            if (!OpenMenu())
+                break;
+            Browse();
+            sim_.PressKey(Enter);
+            sim_.RunFrame();
+            sim_.ReleaseKey(Enter);
+            sim_.RunFrames(2);
+            if (RefusalShowing(sim_)) {
+                ++result.refusals;
+                sim_.RunFor(2000);
+                Tap(Backspace);
+                break;
+            }
+            if (!sim_.RunUntil([&] { return !sim_.Halts().empty(); }, 4 * 60000))
+                break;  // the own station, Close, or a refusal: nothing comes
+            if (Pick(2) == 0) {
+                ++result.rides;
+                sim_.BoardTrain();
+                sim_.RunUntil([&] { return sim_.Halts().size() >= 3 || sim_.TrainsOwned() == 0; }, 40 * 60000);
+                sim_.LeaveTrain();
+            } else {
+                ++result.abandoned;
+            }
+            WalkAwayAndWait();
+        }
+        }
+        sim_.ForgetHistory();
+    }
+
+private:
+    Sim& sim_;
+    std::mt19937 rng_;
+};
+
+// The railway for any trip: the spawn point, the station beside it, then every other station in
+// turn. The planned stops come up sooner or later; the soak cares that trains come and go.
+std::vector<Vec3> AnyTrack(Vec3 spawn, bool)
+{
+    size_t origin = 0;
+    float best = 1e30f;
+    for (size_t i = 0; i < StationCount; ++i) {
+        const Vec3 p = Near(i, 0);
+        const float d = (p.x - spawn.x) * (p.x - spawn.x) + (p.y - spawn.y) * (p.y - spawn.y);
+        if (d < best) {
+            best = d;
+            origin = i;
+        }
+    }
+    std::vector<Vec3> path{spawn};
+    for (size_t k = 0; k < StationCount; ++k)
+        path.push_back(Near((origin + k) % StationCount, 0));
+    return path;
+}
+
+} // namespace
+
+SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const SoakProbes& probes)
+{
+    SoakResult result;
+    SimConfig config;
+    config.seed = seed;
+    config.frameMs = 33;
+    Sim sim(config);
+    sim.SetLogging(false);
+    sim.SetTrainPath(&AnyTrack);
+    sim.Load(plugin);
+    Session session(sim, seed);
+    const int64_t end = sim.Now() + static_cast<int64_t>(hours * 3600000.0);
+    int64_t nextSample = sim.Now();
+    while (sim.Now() < end && sim.Errors().empty()) {
+        if (sim.Now() >= nextSample) {
+            result.samples.push_back(SoakSample{static_cast<double>(sim.Now()) / 3600000.0,
+                                                probes.liveHeapBlocks ? probes.liveHeapBlocks() : 0,
+                                                probes.residentKiB ? probes.residentKiB() : 0,
+                                                sim.LivePromptCount(), sim.TrainsInWorld(), sim.TrainsOwned(),
+                                                sim.AssetsHeld()});
+            nextSample += 3600000;
+        }
+        session.Visit(result);
+    }
+    sim.Unload();
+    result.errors = sim.Errors();
+    return result;
+}

@@ -1,0 +1,34 @@
+// sim/soak.h -- a long session of play: visits to random stations with every kind of outcome,
+// and samples of memory and of the game's handles along the way.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/sim.h"
+
+struct SoakSample {
+    double gameHours;
+    uint64_t liveHeapBlocks;
+    uint64_t residentKiB;
+    size_t prompts;        // prompts the game holds
+    size_t trainsInWorld;  // trains that exist, given up or not
+    size_t trainsOwned;    // trains the plug-in still holds
+    size_t assetsHeld;
+};
+
+struct SoakResult {
+    std::vector<SoakSample> samples;
+    int visits = 0, scansOnly = 0, cancels = 0, closes = 0, refusals = 0, rides = 0, abandoned = 0, deaths = 0;
+    std::vector<std::string> errors;
+};
+
+struct SoakProbes {
+    std::function<uint64_t()> liveHeapBlocks;
+    std::function<uint64_t()> residentKiB;
+};
+
+// Plays for the given game hours with the plug-in module, sampling once per game hour.
+SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const SoakProbes& probes);
