@@ -70,6 +70,7 @@ add_test(NAME wine.dll-imports-and-exports
                  -DOBJDUMP=x86_64-w64-mingw32-objdump
                  -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
                  -P ${PROJECT_SOURCE_DIR}/tests/check_dll.cmake)
+set_tests_properties(wine.dll-imports-and-exports PROPERTIES LABELS wine)
 
 # Fuzzers: libFuzzer, so clang only, and in the sanitizer build.
 if(QV_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")

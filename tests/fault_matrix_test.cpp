@@ -1,6 +1,7 @@
 // tests/fault_matrix_test.cpp -- one scenario per fault and the state it strikes in. Each ends
 // in a defined state and then serves the next trip: the prompt, a purchase, a train that stops
 // for boarding.
+#include <cctype>
 #include <fstream>
 
 #include "host/natives.h"
@@ -302,4 +303,13 @@ INSTANTIATE_TEST_SUITE_P(
                     std::make_pair("MENU_UP_KEY", "up"), std::make_pair("MENU_DOWN_KEY", "<missing>"),
                     std::make_pair("MENU_DOWN_KEY", ""), std::make_pair("MENU_DOWN_KEY", "-40"),
                     std::make_pair("MENU_DOWN_KEY", "99999999999"), std::make_pair("MENU_DOWN_KEY", "down"),
-                    std::make_pair("MENU_DOWN_KEY", "300")));
+                    std::make_pair("MENU_DOWN_KEY", "300")),
+    [](const testing::TestParamInfo<std::pair<const char*, const char*>>& info) {
+        std::string name = std::string(info.param.first) + "_";
+        const std::string value = info.param.second;
+        if (value.empty())
+            return name + "empty";
+        for (char c : value)
+            name += std::isalnum(static_cast<unsigned char>(c)) ? c : (c == '-' ? 'n' : '_');
+        return name;
+    });
