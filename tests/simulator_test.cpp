@@ -1,5 +1,6 @@
 // tests/simulator_test.cpp -- the simulated host itself: scriptWait's timing, the fibre being
-// unwound at unload, and the protocol errors it reports.
+// unwound at unload, and the protocol errors it reports. The scripts are the tests' own
+// (InlineScript), not the plug-in's.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -7,22 +8,9 @@
 #include "host/native_call.h"
 #include "host/natives.h"
 #include "sim/sim.h"
+#include "sim_fixture.h"
 
 namespace {
-
-// A stand-in plug-in whose script the test writes.
-struct ScriptedModule final : PluginModule {
-    static inline void (*script)() = nullptr;
-    bool Load() override
-    {
-        Host = SimHostApi();
-        Host.scriptRegister(this, &Entry);
-        return true;
-    }
-    void Unload() override { Host.scriptUnregister(this); }
-    void* Handle() const override { return const_cast<ScriptedModule*>(this); }
-    static void Entry() { script(); }
-};
 
 std::vector<int64_t> wakes;
 int liveGuards = 0;
@@ -36,7 +24,7 @@ struct Guard {
 TEST(SimulatedHook, ScriptWaitReturnsOnTheFirstFrameAtOrPastItsTime)
 {
     wakes.clear();
-    ScriptedModule::script = [] {
+    InlineScript::body = [] {
         Sim& sim = *Sim::Current();
         for (uint32_t ms : {0u, 0u, 1u, 16u, 17u, 1000u}) {
             Host.scriptWait(ms);
@@ -47,7 +35,7 @@ TEST(SimulatedHook, ScriptWaitReturnsOnTheFirstFrameAtOrPastItsTime)
     };
     SimConfig config;
     config.frameMs = 16;
-    ScriptedModule module;
+    InlineScript module;
     Sim sim(config);
     sim.Load(module);
     sim.RunFor(2000);
@@ -59,13 +47,13 @@ TEST(SimulatedHook, ScriptWaitReturnsOnTheFirstFrameAtOrPastItsTime)
 TEST(SimulatedHook, UnloadingUnwindsTheParkedScript)
 {
     liveGuards = 0;
-    ScriptedModule::script = [] {
+    InlineScript::body = [] {
         Guard guard;
         for (;;)
             Host.scriptWait(0);
     };
     {
-        ScriptedModule module;
+        InlineScript module;
         Sim sim;
         sim.Load(module);
         sim.RunFrames(1000);
@@ -78,7 +66,7 @@ TEST(SimulatedHook, UnloadingUnwindsTheParkedScript)
 
 TEST(SimulatedHook, ReportsUnknownNativesAndBrokenCalls)
 {
-    ScriptedModule::script = [] {
+    InlineScript::body = [] {
         Invoke<void>(0x0123456789ABCDEFu);
         Invoke<int32_t>(NativeGameTime, 5);          // takes no argument
         Invoke<bool>(NativeEntityExists, SignWidened{-3}); // a whole number with its high half set
@@ -86,7 +74,7 @@ TEST(SimulatedHook, ReportsUnknownNativesAndBrokenCalls)
         for (;;)
             Host.scriptWait(1000);
     };
-    ScriptedModule module;
+    InlineScript module;
     Sim sim;
     sim.Load(module);
     sim.RunFrames(2);
@@ -100,12 +88,12 @@ TEST(SimulatedHook, ReportsUnknownNativesAndBrokenCalls)
 TEST(SimulatedHook, AScriptThatNeverYieldsIsStoppedAndReported)
 {
     liveGuards = 0;
-    ScriptedModule::script = [] {
+    InlineScript::body = [] {
         Guard guard;
         for (;;)
             Invoke<int32_t>(NativeGameTime);
     };
-    ScriptedModule module;
+    InlineScript module;
     Sim sim;
     sim.Load(module);
     sim.RunFrame();
@@ -118,13 +106,13 @@ TEST(SimulatedHook, AScriptThatNeverYieldsIsStoppedAndReported)
 
 TEST(SimulatedHook, LogsEveryCallReadably)
 {
-    ScriptedModule::script = [] {
+    InlineScript::body = [] {
         Invoke<float>(NativeSquaredDistance, 0.0f, 0.0f, 0.0f, 3.0f, 4.0f, 0.0f);
         Invoke<uint32_t>(NativeHashOfName, "INPUT_FRONTEND_ACCEPT");
         for (;;)
             Host.scriptWait(1000);
     };
-    ScriptedModule module;
+    InlineScript module;
     Sim sim;
     sim.Load(module);
     sim.RunFrame();
@@ -141,13 +129,13 @@ TEST(SimulatedHook, ForcedRandomNumbersComeFirstThenTheSeededOnes)
 {
     static std::vector<int32_t> drawn;
     drawn.clear();
-    ScriptedModule::script = [] {
+    InlineScript::body = [] {
         for (int i = 0; i < 3; ++i)
             drawn.push_back(Invoke<int32_t>(NativeRandomInt, 10, 40));
         for (;;)
             Host.scriptWait(1000);
     };
-    ScriptedModule module;
+    InlineScript module;
     Sim sim;
     sim.ForceRandom(39);
     sim.Load(module);
