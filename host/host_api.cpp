@@ -10,10 +10,3 @@ HostApi Host = {
     &PlatformTickCount,
     &PlatformReadProfileInt,
 };
-
-bool HostIsBound()
-{
-    return Host.scriptRegister && Host.scriptUnregister && Host.scriptWait &&
-           Host.keyboardHandlerRegister && Host.keyboardHandlerUnregister && Host.nativeInit &&
-           Host.nativePush64 && Host.nativeCall && Host.worldGetAllPeds;
-}

@@ -38,6 +38,3 @@ extern HostApi Host;
 uint32_t PlatformTickCount();
 uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue,
                                 const char* path);
-
-// True once all nine script hook functions are bound.
-bool HostIsBound();

@@ -98,7 +98,7 @@ void DispatchTrain()
         const PaddedVector3& spawn = origin.SpawnPoints[Journey.TrainDirection ? 1 : 0];
         const int32_t listSize = static_cast<int32_t>(TrainListOne.size());
         do {
-            int32_t index = Invoke<int32_t>(NativeRandomInt, 0, listSize);
+            int32_t index = RandomIntInclusive(listSize - 1);
             if (index < 0 || index >= listSize)
                 index = 0;  // an answer outside the list never indexes it
             Journey.Train = Invoke<int32_t>(NativeCreateTrain, TrainListOne[static_cast<size_t>(index)],

@@ -58,7 +58,7 @@ void PlanRoute()
     // The draw comes before anything is written. A host answer outside 0..N-1 takes the first.
     int32_t alternative = 0;
     if (choice.count > 1) {
-        alternative = Invoke<int32_t>(NativeRandomInt, 0, choice.count);
+        alternative = RandomIntInclusive(choice.count - 1);
         if (alternative < 0 || alternative >= choice.count)
             alternative = 0;
     }

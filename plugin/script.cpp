@@ -30,7 +30,9 @@ int32_t GameTime()
 
 int32_t RandomIntInclusive(int32_t n)
 {
-    return Invoke<int32_t>(NativeRandomInt, 0, n + 1);
+    Host.nativeInit(NativeRandomInt);
+    PushTwoInts(0, n + 1);
+    return slot::Read<int32_t>(Host.nativeCall());
 }
 
 void PushTwoInts(int32_t a, int32_t b)
