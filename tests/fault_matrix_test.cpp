@@ -73,9 +73,9 @@ TEST_F(FaultAtRiggs, ThePlayerFailingTheTestsWithTheMenuOpenClosesIt)
     sim().SetPlayerCanInteract(false);
     sim().RunFrame();
     EXPECT_EQ(Journey.ActiveMenu, 0);
-    EXPECT_TRUE(Drawn(DrawItem::Sprite).empty() || sim().FrameDraws().size() == 27u);
+    EXPECT_TRUE(sim().FrameDraws().empty()) << "the menu is not drawn in the frame that closes it";
     sim().RunFrames(3);
-    EXPECT_TRUE(sim().FrameDraws().empty()) << "nothing drawn once closed";
+    EXPECT_TRUE(sim().FrameDraws().empty()) << "nor after";
     sim().SetPlayerCanInteract(true);
     ServesTheNextTrip();
 }

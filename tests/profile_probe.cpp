@@ -39,7 +39,7 @@ std::string Unescape(const std::string& line)
         else if (c == 't') out += '\t';
         else if (c == 'n') out += '\n';
         else if (c == '\\') out += '\\';
-        else if (c == 'x' && i + 2 < line.size() + 0) {
+        else if (c == 'x' && i + 2 < line.size()) {
             out += static_cast<char>(std::strtol(line.substr(i + 1, 2).c_str(), nullptr, 16));
             i += 2;
         } else {
