@@ -50,7 +50,8 @@ gtest_discover_tests(quorvane_tests DISCOVERY_TIMEOUT 60)
 set(QV_WINDOWS_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/windows" CACHE PATH "the MinGW build")
 find_program(QV_WINE NAMES wine wine64)
 set(QV_WINE_RUN ${CMAKE_COMMAND} -E env WINEDEBUG=-all ${QV_WINE})
-foreach(scenario IN ITEMS spine-scan-and-prompt spine-inert-without-hook menu-purchase journey-ride)
+foreach(scenario IN ITEMS spine-scan-and-prompt spine-inert-without-hook menu-purchase journey-ride
+                         settings-from-ini)
   add_test(NAME wine.${scenario}
            COMMAND ${QV_WINE_RUN} ${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe ${scenario}
                    ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)

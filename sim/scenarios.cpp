@@ -1,6 +1,8 @@
 // sim/scenarios.cpp -- what the game would see of the plug-in, checked from the call log.
 #include "sim/scenarios.h"
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "data/stations.h"
@@ -305,6 +307,46 @@ int JourneyRide(PluginModule& plugin, std::ostream& out)
     return c.Failures();
 }
 
+// Loads the plug-in with a Quorvane.ini of its own beside the game: the keys it names move the
+// menu, the default ones no longer do. The file is read at load, relative to the working
+// directory, so the scenario works in a fresh folder of its own.
+int SettingsFromIni(PluginModule& plugin, std::ostream& out)
+{
+    namespace fs = std::filesystem;
+    constexpr uint32_t S = 83, Down = 40;
+    Checker c(out);
+    std::error_code ignored;
+    const fs::path dir = fs::temp_directory_path(ignored) / "quorvane_settings_scenario";
+    fs::create_directories(dir, ignored);
+    {
+        std::ofstream ini(dir / "Quorvane.ini", std::ios::binary);
+        ini << "[SETTINGS]\r\n; S moves down\r\nMENU_DOWN_KEY=83\r\nMAX_TRAIN_SPEED=0x14\r\n";
+    }
+    const fs::path previous = fs::current_path(ignored);
+    fs::current_path(dir, ignored);
+    SimConfig config;
+    config.gameDir = ".";
+    {
+        Sim sim(config);
+        sim.MovePlayerTo(StationSpot(8, 5.0f));
+        c.Check(sim.Load(plugin), "the plug-in loads with the settings file beside it");
+        c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 1000), "the prompt is offered at Annesburg");
+        sim.UsePrompt();
+        sim.RunFor(300);
+        Tap(sim, Down);
+        c.Check(Highlighted(sim) == 0, "the Down arrow no longer moves the menu");
+        Tap(sim, S);
+        c.Check(Highlighted(sim) == 1, "S, the key the file names, moves it down");
+        sim.Unload();
+        for (const std::string& e : sim.Errors())
+            out << "  host error: " << e << "\n";
+        c.Check(sim.Errors().empty(), "the host saw no protocol error and no unknown native");
+    }
+    fs::current_path(previous, ignored);
+    fs::remove_all(dir, ignored);
+    return c.Failures();
+}
+
 struct Scenario {
     const char* name;
     int (*run)(PluginModule&, std::ostream&);
@@ -314,6 +356,7 @@ const Scenario Scenarios[] = {
     {"spine-scan-and-prompt", &ScanAndPrompt},
     {"menu-purchase", &MenuPurchase},
     {"journey-ride", &JourneyRide},
+    {"settings-from-ini", &SettingsFromIni},
 };
 
 } // namespace
