@@ -11,6 +11,7 @@
 #include "data/stations.h"
 #include "host/native_call.h"
 #include "host/natives.h"
+#include "sim/script_module.h"
 #include "sim/sim.h"
 #include "sim/static_plugin.h"
 
@@ -51,17 +52,6 @@ void ReplayScript()
         Host.scriptWait(0);
     }
 }
-
-struct ReplayModule final : PluginModule {
-    bool Load() override
-    {
-        Host = SimHostApi();
-        Host.scriptRegister(this, &ReplayScript);
-        return true;
-    }
-    void Unload() override { Host.scriptUnregister(this); }
-    void* Handle() const override { return const_cast<ReplayModule*>(this); }
-};
 
 Vec3 AtRiggs()
 {
@@ -109,7 +99,7 @@ void MenuOneFrameAgainstFloor(benchmark::State& state)
     Record(plugin);
     plugin.SetLogging(false);
 
-    ReplayModule replay;
+    ScriptModule replay(&ReplayScript);
     Sim floor;
     floor.SetLogging(false);
     floor.MovePlayerTo(AtRiggs());

@@ -21,10 +21,7 @@ Vec3 At(size_t station)
 
 void Tap(Sim& sim, uint32_t key)
 {
-    sim.PressKey(key);
-    sim.RunFrame();
-    sim.ReleaseKey(key);
-    sim.RunFrame();
+    sim.TapKey(key);
     sim.RunFor(200);
 }
 

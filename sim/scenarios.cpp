@@ -174,10 +174,7 @@ std::string TextLine(const Sim& sim, size_t index)
 
 void Tap(Sim& sim, uint32_t key)
 {
-    sim.PressKey(key);
-    sim.RunFrame();
-    sim.ReleaseKey(key);
-    sim.RunFrame();
+    sim.TapKey(key);
     sim.RunFor(200);  // past the menu's input gate
 }
 

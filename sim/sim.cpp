@@ -280,6 +280,14 @@ void Sim::ReleaseKey(uint32_t key)
     SendKeyEvent(key, true, true, false);
 }
 
+void Sim::TapKey(uint32_t key)
+{
+    PressKey(key);
+    RunFrame();
+    ReleaseKey(key);
+    RunFrame();
+}
+
 void Sim::SendKeyEvent(uint32_t key, bool isUp, bool wasDown, bool alt)
 {
     pendingKeys_.push_back({key, isUp, wasDown, alt});

@@ -176,6 +176,8 @@ public:
     void PressKey(uint32_t key);
     void ReleaseKey(uint32_t key);
     void SendKeyEvent(uint32_t key, bool isUp, bool wasDown, bool alt);
+    // A key pressed in one frame and released in the next (two frames run).
+    void TapKey(uint32_t key);
     void SetTick(uint32_t tick) { tick_ = tick; }
     // Moves the game clock forward at once, as a long loading screen would.
     void JumpClock(uint32_t ms) { now_ += ms; }

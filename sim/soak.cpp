@@ -36,10 +36,7 @@ public:
 
     void Tap(uint32_t key)
     {
-        sim_.PressKey(key);
-        sim_.RunFrame();
-        sim_.ReleaseKey(key);
-        sim_.RunFrame();
+        sim_.TapKey(key);
         sim_.RunFor(200);
     }
 

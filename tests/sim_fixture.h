@@ -12,21 +12,15 @@
 #include "data/stations.h"
 #include "plugin/journey_state.h"
 #include "plugin/script.h"
+#include "sim/script_module.h"
 #include "sim/sim.h"
 #include "sim/static_plugin.h"
 
 // A stand-in for the plug-in's script that runs whatever a test hands it, on the script fibre,
 // so that single routines can be called as the main loop would call them.
-struct InlineScript final : PluginModule {
+struct InlineScript final : ScriptModule {
+    InlineScript() : ScriptModule(&Entry) {}
     static inline std::function<void()> body;
-    bool Load() override
-    {
-        Host = SimHostApi();
-        Host.scriptRegister(this, &Entry);
-        return true;
-    }
-    void Unload() override { Host.scriptUnregister(this); }
-    void* Handle() const override { return const_cast<InlineScript*>(this); }
     static void Entry()
     {
         for (;;) {
@@ -116,10 +110,7 @@ protected:
     // A key pressed in one frame and released in the next.
     void Tap(uint32_t key)
     {
-        sim().PressKey(key);
-        sim().RunFrame();
-        sim().ReleaseKey(key);
-        sim().RunFrame();
+        sim().TapKey(key);
     }
 
     // Lets the menu's 150 ms input gate open again.
