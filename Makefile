@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 WINE_ENV = WINEDEBUG=-all
 
-.PHONY: all deps linux windows asan demo test check fuzz bench clean
+.PHONY: all deps linux windows asan demo dist test check fuzz bench clean
 
 all: linux windows
 
@@ -17,17 +17,22 @@ windows: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-# Builds both, rides a simulated trip, and puts the player's files in dist/.
+# Builds both, rides a simulated trip with pictures of it, and packs the release archive.
 demo: linux windows
-	mkdir -p dist
-	build/linux/quorvane-sim --from 3 --to 8 --cash 500 --screenshots dist
-	build/linux/quorvane-sim --from 3 --to 10 --cash 2000 --screenshots dist
-	cp build/windows/Quorvane.asi dist/Quorvane.asi
-	cp packaging/Quorvane.ini dist/Quorvane.ini
+	mkdir -p dist/screenshots
+	build/linux/quorvane-sim --from 3 --to 8 --cash 500 --screenshots dist/screenshots
+	build/linux/quorvane-sim --from 3 --to 10 --cash 2000 --screenshots dist/screenshots
+	$(MAKE) --no-print-directory dist
 	@echo
-	@echo "dist/Quorvane.asi and dist/Quorvane.ini are ready: copy both next to the game."
-	@echo "dist/menu.svg, dist/refusal.svg and dist/trip.svg show the menu at Riggs Station,"
-	@echo "the refusal notice, and the ride from Riggs Station to Saint Denis on a map."
+	@echo "dist/Quorvane-*.zip is the release: Quorvane.asi and Quorvane.ini go next to the game;"
+	@echo "README.txt says how. dist/screenshots/ shows the menu at Riggs Station, the refusal"
+	@echo "notice, and the ride from Riggs Station to Saint Denis on a map."
+
+# dist/Quorvane-<version>.zip: the DLL, Quorvane.ini, README.txt and CHANGELOG.txt, byte for byte
+# the same for the same commit. Builds only the DLL. Prints the SHA-256 of the DLL and the zip.
+dist: deps
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows --target dist
 
 # Every test: unit tests and scenarios on Linux, the real DLL under Wine.
 test: linux windows

@@ -35,3 +35,10 @@ add_executable(profile_probe tests/profile_probe.cpp tests/profile_probe_win.cpp
 target_include_directories(profile_probe PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_options(profile_probe PRIVATE ${QV_STATIC_RUNTIME})
 
+# The release archive: dist/Quorvane-<version>.zip with the DLL and the player's three text files.
+add_custom_target(dist
+                  COMMAND ${CMAKE_COMMAND} -DVERSION=${PROJECT_VERSION} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+                          -DDLL=$<TARGET_FILE:Quorvane> -DSTAGE=${CMAKE_BINARY_DIR}/dist-stage
+                          -DOUT_DIR=${PROJECT_SOURCE_DIR}/dist -P ${PROJECT_SOURCE_DIR}/cmake/dist.cmake
+                  DEPENDS Quorvane
+                  VERBATIM)

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  librsvg2-bin
+  librsvg2-bin zip unzip
   clang libclang-rt-14-dev
 )
 
