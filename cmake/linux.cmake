@@ -81,6 +81,13 @@ add_test(NAME wine.dll-version-resource
                  -P ${PROJECT_SOURCE_DIR}/tests/check_version_resource.cmake)
 set_tests_properties(wine.dll-version-resource PROPERTIES LABELS wine)
 
+# Two clean clones of HEAD build the same DLL and zip. A few minutes on two cores: skip it with
+# -LE repro when iterating; CI runs it. Not in the sanitizer build, which has nothing to add here.
+if(NOT QV_SANITIZE)
+  add_test(NAME repro.dll-and-zip COMMAND bash ${PROJECT_SOURCE_DIR}/tests/reproducible_build.sh ${PROJECT_SOURCE_DIR})
+  set_tests_properties(repro.dll-and-zip PROPERTIES TIMEOUT 900 LABELS repro)
+endif()
+
 # Fuzzers: libFuzzer, so clang only, and in the sanitizer build.
 if(QV_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   add_executable(host_fuzz fuzz/host_fuzz.cpp)
