@@ -3,6 +3,7 @@
 #include "sim/soak.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -154,7 +155,8 @@ std::vector<Vec3> AnyTrack(Vec3 spawn, bool)
 
 } // namespace
 
-SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const SoakProbes& probes)
+SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const SoakProbes& probes,
+                   const std::function<void(const SoakSample&, const SoakResult&)>& onSample)
 {
     SoakResult result;
     SimConfig config;
@@ -174,6 +176,8 @@ SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const Soak
                                                 probes.residentKiB ? probes.residentKiB() : 0,
                                                 sim.LivePromptCount(), sim.TrainsInWorld(), sim.TrainsOwned(),
                                                 sim.AssetsHeld()});
+            if (onSample)
+                onSample(result.samples.back(), result);
             nextSample += 3600000;
         }
         session.Visit(result);
@@ -181,4 +185,36 @@ SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const Soak
     sim.Unload();
     result.errors = sim.Errors();
     return result;
+}
+
+SoakVerdict JudgeSoak(const SoakResult& result)
+{
+    const std::vector<SoakSample>& samples = result.samples;
+    if (!result.errors.empty())
+        return {SoakVerdict::Failed, "failed: the host saw " + std::to_string(result.errors.size()) + " error(s)"};
+    if (samples.size() < SoakSamplesNeeded) {
+        return {SoakVerdict::TooShort, "too short to judge: " + std::to_string(samples.size()) +
+                                           " hourly sample(s), " + std::to_string(SoakSamplesNeeded) +
+                                           " needed; play longer (3 game hours or more)"};
+    }
+    const uint64_t baseline = samples[1].liveHeapBlocks;
+    for (size_t i = 1; i < samples.size(); ++i) {
+        const SoakSample& s = samples[i];
+        char what[160] = {};
+        if (s.liveHeapBlocks > baseline + SoakHeapSlack)
+            std::snprintf(what, sizeof what, "heap blocks %llu at hour %.1f, against %llu at hour 1",
+                          static_cast<unsigned long long>(s.liveHeapBlocks), s.gameHours,
+                          static_cast<unsigned long long>(baseline));
+        else if (s.prompts > 1)
+            std::snprintf(what, sizeof what, "%zu prompts at hour %.1f", s.prompts, s.gameHours);
+        else if (s.trainsOwned > 1)
+            std::snprintf(what, sizeof what, "%zu owned trains at hour %.1f", s.trainsOwned, s.gameHours);
+        else if (s.trainsInWorld > 2)
+            std::snprintf(what, sizeof what, "%zu trains in the world at hour %.1f", s.trainsInWorld, s.gameHours);
+        else if (s.assetsHeld > 0)
+            std::snprintf(what, sizeof what, "%zu train assets held at hour %.1f", s.assetsHeld, s.gameHours);
+        if (what[0] != 0)
+            return {SoakVerdict::Grew, std::string("GREW: ") + what};
+    }
+    return {SoakVerdict::Flat, "flat: no growth"};
 }

@@ -30,5 +30,23 @@ struct SoakProbes {
     std::function<uint64_t()> residentKiB;
 };
 
-// Plays for the given game hours with the plug-in module, sampling once per game hour.
-SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const SoakProbes& probes);
+// Plays for the given game hours with the plug-in module, sampling once per game hour; onSample,
+// when given, sees each sample as it is taken, with the result so far.
+SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const SoakProbes& probes,
+                   const std::function<void(const SoakSample&, const SoakResult&)>& onSample = nullptr);
+
+// Samples a judgement needs: hour 0, hour 1 (when every buffer has its working size, the baseline)
+// and at least one more to compare with it.
+constexpr size_t SoakSamplesNeeded = 3;
+// Live heap blocks a later hour may hold above hour 1 before it counts as growth.
+constexpr uint64_t SoakHeapSlack = 64;
+
+struct SoakVerdict {
+    enum Kind { Flat, Grew, Failed, TooShort } kind;
+    std::string reason;  // one line
+};
+
+// Flat when, from hour 1 on, the heap stays within the slack of hour 1 and, between visits, the
+// game holds at most one prompt, one owned train, two trains in all and no train assets; Failed
+// on any host error.
+SoakVerdict JudgeSoak(const SoakResult& result);
