@@ -57,6 +57,20 @@ foreach(scenario IN ITEMS spine-scan-and-prompt spine-inert-without-hook menu-pu
                    ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)
   set_tests_properties(wine.${scenario} PROPERTIES TIMEOUT 120 LABELS wine)
 endforeach()
+# The runner's own errors: one line each, not a FAIL per check.
+add_test(NAME wine.runner-unknown-scenario
+         COMMAND ${CMAKE_COMMAND}
+                 "-DCOMMAND=${CMAKE_COMMAND}|-E|env|WINEDEBUG=-all|${QV_WINE}|${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe|no-such-scenario|${QV_WINDOWS_BUILD_DIR}/Quorvane.asi"
+                 -DEXIT=2
+                 "-DMATCH=unknown scenario 'no-such-scenario'.*menu-purchase.*spine-inert-without-hook"
+                 -P ${PROJECT_SOURCE_DIR}/tests/expect_one_line.cmake)
+add_test(NAME wine.runner-missing-dll
+         COMMAND ${CMAKE_COMMAND}
+                 "-DCOMMAND=${CMAKE_COMMAND}|-E|env|WINEDEBUG=-all|${QV_WINE}|${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe|menu-purchase|${QV_WINDOWS_BUILD_DIR}/NoSuchPlugin.asi"
+                 -DEXIT=nonzero
+                 "-DMATCH=cannot load .*NoSuchPlugin.asi: Windows error [0-9]+"
+                 -P ${PROJECT_SOURCE_DIR}/tests/expect_one_line.cmake)
+set_tests_properties(wine.runner-unknown-scenario wine.runner-missing-dll PROPERTIES TIMEOUT 120 LABELS wine)
 add_test(NAME wine.settings-match-windows
          COMMAND ${CMAKE_COMMAND}
                  -DWINE=${QV_WINE}

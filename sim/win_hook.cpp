@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <iostream>
+#include <string>
 
 #include "sim/scenarios.h"
 #include "sim/sim.h"
@@ -49,6 +50,18 @@ void HookNativeInit(UINT64 hash) { Api().nativeInit(hash); }
 void HookNativePush64(UINT64 value) { Api().nativePush64(value); }
 UINT64* HookNativeCall() { return Api().nativeCall(); }
 int HookWorldGetAllPeds(int* handles, int capacity) { return Api().worldGetAllPeds(handles, capacity); }
+
+// The scenarios SimRunScenario knows, one name a line, for the runner's usage message.
+const char* SimScenarioNames()
+{
+    static const std::string names = [] {
+        std::string text;
+        for (const std::string& n : ScenarioNames())
+            text += n + "\n";
+        return text;
+    }();
+    return names.c_str();
+}
 
 int SimRunScenario(const char* name, const char* pluginPath)
 {

@@ -1,0 +1,23 @@
+# A command that must fail the way a person can read: the exit code asked for, exactly one line on
+# stderr matching a pattern, and no check reported as failed on stdout.
+#   -DCOMMAND="program|arg|arg" -DEXIT=2 (or "nonzero") -DMATCH=regex
+string(REPLACE "|" ";" command "${COMMAND}")
+execute_process(COMMAND ${command} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+message("exit ${rc}\nstdout: ${out}\nstderr: ${err}")
+if(EXIT STREQUAL "nonzero")
+  if(rc EQUAL 0 OR NOT rc MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "expected a non-zero exit code, got ${rc}")
+  endif()
+elseif(NOT rc STREQUAL EXIT)
+  message(FATAL_ERROR "expected exit code ${EXIT}, got ${rc}")
+endif()
+string(REGEX REPLACE "\n$" "" trimmed "${err}")
+if(trimmed STREQUAL "" OR trimmed MATCHES "\n")
+  message(FATAL_ERROR "expected exactly one line on stderr")
+endif()
+if(NOT trimmed MATCHES "${MATCH}")
+  message(FATAL_ERROR "stderr does not match '${MATCH}'")
+endif()
+if(out MATCHES "FAIL")
+  message(FATAL_ERROR "stdout reports failed checks")
+endif()
