@@ -13,7 +13,8 @@ add_library(quorvane_plugin STATIC ${QV_PLUGIN_SOURCES} host/posix_platform.cpp 
 target_include_directories(quorvane_plugin PUBLIC ${PROJECT_SOURCE_DIR} ${QV_GENERATED_DIR})
 target_compile_options(quorvane_plugin PRIVATE ${QV_WARNINGS} -Werror)
 
-add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp sim/picture.cpp sim/soak.cpp)
+add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp sim/picture.cpp sim/soak.cpp
+            sim/visit.cpp)
 target_include_directories(quorvane_sim PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quorvane_sim PUBLIC quorvane_plugin)
 target_compile_options(quorvane_sim PRIVATE -Wall -Wextra)
@@ -32,7 +33,11 @@ file(GLOB QV_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.c
 add_executable(quorvane_tests ${QV_TEST_SOURCES} tests/support/alloc_counter.cpp)
 target_link_libraries(quorvane_tests PRIVATE quorvane_sim GTest::gtest GTest::gtest_main)
 target_include_directories(quorvane_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
-target_compile_definitions(quorvane_tests PRIVATE QV_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+target_compile_definitions(quorvane_tests PRIVATE QV_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+                           QV_SIM_TOOL="$<TARGET_FILE:quorvane-sim>" QV_SOAK_TOOL="$<TARGET_FILE:quorvane-soak>"
+                           QV_PROJECT_VERSION="${PROJECT_VERSION}")
+# The tools' own tests run them as child processes.
+add_dependencies(quorvane_tests quorvane-sim quorvane-soak)
 
 file(GLOB QV_BENCH_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
 add_executable(quorvane_bench ${QV_BENCH_SOURCES} tests/support/alloc_counter.cpp)

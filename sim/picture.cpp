@@ -2,13 +2,21 @@
 // lines hang from theirs. The game's font is not ours, so sizes are close, not exact.
 #include "sim/picture.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <sstream>
 
 #include "data/stations.h"
+
+extern char** environ;
 
 namespace {
 
@@ -85,29 +93,109 @@ std::string FrameToSvg(const std::vector<DrawItem>& frame, int width, int height
     return svg.str();
 }
 
-bool SaveFramePicture(const std::vector<DrawItem>& frame, const std::string& svgPath,
-                      std::string* pngPath)
+// ---- saving ----------------------------------------------------------------------------------
+
+std::string PictureFolderProblem(const std::string& dir)
 {
-    {
-        std::ofstream out(svgPath);
-        if (!out)
-            return false;
-        out << FrameToSvg(frame);
+    const std::string quoted = "screenshot folder \"" + dir + "\"";
+    if (dir.empty())
+        return "the screenshot folder's name is empty";
+    struct stat st {};
+    if (stat(dir.c_str(), &st) != 0) {
+        return quoted + (errno == ENOENT ? std::string(" does not exist")
+                                         : std::string(" cannot be reached: ") + std::strerror(errno));
     }
-    if (pngPath != nullptr)
-        *pngPath = ConvertToPng(svgPath);
+    if (!S_ISDIR(st.st_mode))
+        return quoted + " is not a folder";
+    // Permission bits do not tell (root ignores them, a read-only mount does not show in them):
+    // create a file there and take it away again.
+    std::string probe = dir + "/.quorvane-write-test-XXXXXX";
+    const int fd = mkstemp(probe.data());
+    if (fd < 0)
+        return "cannot write in " + quoted + ": " + std::strerror(errno);
+    close(fd);
+    unlink(probe.c_str());
+    return "";
+}
+
+namespace {
+
+// A path as a program's argument: one that begins with '-' would be read as an option.
+std::string AsArgument(const std::string& path)
+{
+    return !path.empty() && path[0] == '-' ? "./" + path : path;
+}
+
+} // namespace
+
+bool ConvertToPng(const std::string& svgPath, const std::string& pngPath, std::string* problem)
+{
+    problem->clear();
+    const std::string in = AsArgument(svgPath), out = AsArgument(pngPath);
+    char* const argv[] = {const_cast<char*>("rsvg-convert"), const_cast<char*>("--format=png"),
+                          const_cast<char*>("-o"), const_cast<char*>(out.c_str()),
+                          const_cast<char*>(in.c_str()), nullptr};
+    // The converter's own complaints would break the timeline; its exit status says enough.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int spawned = posix_spawnp(&child, "rsvg-convert", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned == ENOENT)
+        return false;  // not installed: SVG only, and nothing to complain about
+    if (spawned != 0) {
+        *problem = "cannot run rsvg-convert: " + std::string(std::strerror(spawned));
+        return false;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            *problem = "lost rsvg-convert: " + std::string(std::strerror(errno));
+            return false;
+        }
+    }
+    struct stat st {};
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || stat(pngPath.c_str(), &st) != 0 || st.st_size == 0) {
+        *problem = "rsvg-convert did not write " + pngPath;
+        if (WIFEXITED(status))
+            *problem += " (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
+        return false;
+    }
     return true;
 }
 
-std::string ConvertToPng(const std::string& svgPath)
+SavedPicture SavePicture(const std::string& svgPath, const std::string& svgText)
 {
-    const std::string png = svgPath.substr(0, svgPath.rfind('.')) + ".png";
-    const std::string command =
-        "command -v rsvg-convert >/dev/null 2>&1 && rsvg-convert -o '" + png + "' '" + svgPath + "'";
-    return std::system(command.c_str()) == 0 ? png : std::string();
+    SavedPicture saved;
+    FILE* file = std::fopen(svgPath.c_str(), "wb");
+    if (file == nullptr) {
+        saved.problem = "cannot write " + svgPath + ": " + std::strerror(errno);
+        return saved;
+    }
+    // A full disk may show only when the buffer is flushed, so fclose counts too.
+    const bool wrote = std::fwrite(svgText.data(), 1, svgText.size(), file) == svgText.size();
+    const int writeError = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!wrote || !closed) {
+        saved.problem = "cannot write " + svgPath + ": " + std::strerror(wrote ? errno : writeError);
+        std::remove(svgPath.c_str());  // half a picture is none
+        return saved;
+    }
+    saved.svg = svgPath;
+    const size_t dot = svgPath.rfind('.');
+    const size_t slash = svgPath.rfind('/');
+    const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                                 ? svgPath.substr(0, dot)
+                                 : svgPath;
+    const std::string png = stem + ".png";
+    if (ConvertToPng(svgPath, png, &saved.problem))
+        saved.png = png;
+    return saved;
 }
 
-std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to)
+std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t)
 {
     constexpr double Width = 1600, Height = 1000, Margin = 80;
     double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;

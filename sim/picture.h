@@ -1,4 +1,5 @@
-// sim/picture.h -- a captured frame as a picture: what the player would see of the menu.
+// sim/picture.h -- a captured frame as a picture (what the player would see of the menu), a map
+// of a trip, and saving both as SVG with a PNG beside it.
 #pragma once
 
 #include <string>
@@ -10,17 +11,26 @@
 // Text markup is stripped for display; colours and alpha are as drawn.
 std::string FrameToSvg(const std::vector<DrawItem>& frame, int width = 1920, int height = 1080);
 
-// Writes the SVG, and a PNG beside it when rsvg-convert is installed. True when the SVG was
-// written.
-bool SaveFramePicture(const std::vector<DrawItem>& frame, const std::string& svgPath,
-                      std::string* pngPath = nullptr);
+// Whether pictures can be saved in dir: it exists, is a folder, and a file can be created in it.
+// "" when they can, otherwise one line that says why not.
+std::string PictureFolderProblem(const std::string& dir);
 
-// Converts an SVG file to a PNG beside it with rsvg-convert, when that is installed; returns the
-// PNG's path, or "" when there is no converter.
-std::string ConvertToPng(const std::string& svgPath);
+// What became of one picture on disk. A path is set only for a file that was written whole.
+struct SavedPicture {
+    std::string svg;
+    std::string png;      // "" when no converter is installed or it failed
+    std::string problem;  // why a file was not written; "" when nothing went wrong
+};
+
+// Writes the SVG, then a PNG beside it (same name, .png) when rsvg-convert is installed.
+SavedPicture SavePicture(const std::string& svgPath, const std::string& svgText);
+
+// Runs rsvg-convert directly, with the paths as arguments and no shell between, so any file name
+// is safe. True when the PNG was written; false with *problem "" when there is no converter.
+bool ConvertToPng(const std::string& svgPath, const std::string& pngPath, std::string* problem);
 
 // A map of the 13 stations with the train's trail and its halts, north up.
-std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to);
+std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCents);
 
 // The text as the player reads it: markup tags removed.
 std::string StripMarkup(const std::string& text);

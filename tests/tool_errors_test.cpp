@@ -1,0 +1,290 @@
+// tests/tool_errors_test.cpp -- quorvane-sim and quorvane-soak run as a user runs them, as child
+// processes: usage errors exit 2 with one line, a picture folder that cannot be used is refused
+// before the run, any folder name is safe, only files written are claimed, and a soak too short
+// to judge says so.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Finished {
+    int exitCode = -1;
+    std::string out, err;
+    std::vector<std::string> ErrLines() const
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(err);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+};
+
+std::string Slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs program with the arguments exactly as given (no shell), in dir, and collects its output.
+Finished Run(const std::string& program, const std::vector<std::string>& args, const fs::path& dir = fs::current_path())
+{
+    const fs::path out = fs::path(testing::TempDir()) / "tool_stdout.txt";
+    const fs::path err = fs::path(testing::TempDir()) / "tool_stderr.txt";
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || chdir(dir.c_str()) != 0)
+            _exit(126);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    Finished f;
+    int status = 0;
+    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
+        f.exitCode = WEXITSTATUS(status);
+    f.out = Slurp(out);
+    f.err = Slurp(err);
+    return f;
+}
+
+Finished Sim(const std::vector<std::string>& args, const fs::path& dir = fs::current_path())
+{
+    return Run(QV_SIM_TOOL, args, dir);
+}
+
+Finished Soak(const std::vector<std::string>& args) { return Run(QV_SOAK_TOOL, args); }
+
+// A fresh, empty folder of the test's own.
+fs::path Scratch(const std::string& name)
+{
+    const fs::path dir = fs::path(testing::TempDir()) / ("quorvane_tools_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+bool ConverterInstalled()
+{
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path ? path : "");
+    for (std::string d; std::getline(dirs, d, ':');) {
+        if (!d.empty() && access((fs::path(d) / "rsvg-convert").c_str(), X_OK) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The files the timeline says were saved: "screenshot A and B", "map of the trip A".
+std::vector<std::string> Claimed(const std::string& timeline)
+{
+    std::vector<std::string> files;
+    const std::regex line("(?:screenshot|map of the trip) (.*)");
+    std::istringstream in(timeline);
+    for (std::string l; std::getline(in, l);) {
+        std::smatch m;
+        if (!std::regex_search(l, m, line))
+            continue;
+        std::string rest = m[1];
+        // Every picture ends in .svg or .png, so " and " after one splits the pair.
+        for (size_t at; (at = rest.find(".svg and ")) != std::string::npos;) {
+            files.push_back(rest.substr(0, at + 4));
+            rest = rest.substr(at + 9);
+        }
+        files.push_back(rest);
+    }
+    return files;
+}
+
+void ExpectOneLineAndExitTwo(const Finished& f, const std::string& tool, const std::string& why)
+{
+    EXPECT_EQ(f.exitCode, 2) << why << "\n" << f.err;
+    ASSERT_EQ(f.ErrLines().size(), 1u) << why << ":\n" << f.err;
+    EXPECT_EQ(f.ErrLines()[0].rfind(tool + ": ", 0), 0u) << f.err;
+    EXPECT_EQ(f.out, "") << why << ": nothing on stdout";
+}
+
+} // namespace
+
+TEST(SimToolCommandLine, EveryUsageErrorExitsTwoWithOneLine)
+{
+    const std::vector<std::vector<std::string>> wrong = {
+        {"--bogus"},          {"--from", "13"},         {"--from", "abc"},     {"--from"},
+        {"--input", "stick"}, {"--from", "3", "--to", "1"}, {"--from", "4", "--to", "4"}, {"stray"},
+        {"--frame-ms", "0"},  {"--walk-speed", "-2"},   {"--cash", "lots"},    {"--seed", "-1"},
+    };
+    for (const std::vector<std::string>& args : wrong) {
+        std::string shown;
+        for (const std::string& a : args)
+            shown += a + " ";
+        ExpectOneLineAndExitTwo(Sim(args), "quorvane-sim", shown);
+    }
+}
+
+TEST(SimToolCommandLine, HelpListsTheStationsByNumberNameAndLineAndTheDefaults)
+{
+    const Finished f = Sim({"--help"});
+    EXPECT_EQ(f.exitCode, 0);
+    EXPECT_EQ(f.err, "");
+    // The names the menus show, each on its line.
+    const char* const stations[13] = {
+        "Benedict Point",  "Armadillo", "MacFarlanes Ranch", "Riggs Station", "Flatneck Station",
+        "Wallace Station", "Valentine", "Emerald Station",   "Annesburg",     "Van Horn",
+        "Saint Denis",     "Rhodes",    "Bacchus Station",
+    };
+    for (int i = 0; i < 13; ++i) {
+        const std::regex row("\n *" + std::to_string(i) + " +" + stations[i] + " +line " + (i <= 2 ? "two" : "one") + "\n");
+        EXPECT_TRUE(std::regex_search(f.out, row)) << "station " << i << " in\n" << f.out;
+    }
+    for (const char* shown : {"--from", "--to", "--cash", "--input", "--screenshots", "--no-ride", "--seed",
+                              "--frame-ms", "--walk-speed", "--version"})
+        EXPECT_NE(f.out.find(shown), std::string::npos) << shown;
+    for (const char* def : {"=3", "=-1", "=2000", "=keyboard", "=16", "=5"})
+        EXPECT_NE(f.out.find(def), std::string::npos) << "default " << def;
+}
+
+TEST(SimToolCommandLine, VersionIsTheProjectsVersion)
+{
+    const Finished sim = Sim({"--version"});
+    EXPECT_EQ(sim.exitCode, 0);
+    EXPECT_EQ(sim.out, "quorvane-sim " QV_PROJECT_VERSION "\n");
+    const Finished soak = Soak({"--version"});
+    EXPECT_EQ(soak.exitCode, 0);
+    EXPECT_EQ(soak.out, "quorvane-soak " QV_PROJECT_VERSION "\n");
+}
+
+TEST(SimToolPictures, AFolderThatCannotTakeThemIsRefusedBeforeTheRun)
+{
+    const fs::path dir = Scratch("refused");
+    std::ofstream(dir / "a file") << "not a folder";
+    struct Case {
+        std::string folder, says;
+    };
+    const std::vector<Case> cases = {
+        {(dir / "missing").string(), "does not exist"},
+        {(dir / "missing" / "deeper").string(), "does not exist"},
+        {(dir / "a file").string(), "is not a folder"},
+        {"/proc", "cannot write"},  // not even root may create a file there
+        {"", "empty"},
+    };
+    for (const Case& c : cases) {
+        const Finished f = Sim({"--from", "3", "--to", "8", "--screenshots", c.folder});
+        ExpectOneLineAndExitTwo(f, "quorvane-sim", c.folder);
+        EXPECT_NE(f.err.find(c.says), std::string::npos) << f.err;
+        EXPECT_NE(f.err.find(c.folder), std::string::npos) << "names the folder: " << f.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
+TEST(SimToolPictures, AFolderWithoutWritePermissionIsRefused)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes anywhere; the /proc case covers an unwritable folder";
+    const fs::path dir = Scratch("readonly");
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    const Finished f = Sim({"--screenshots", dir.string()});
+    fs::permissions(dir, fs::perms::owner_all);
+    ExpectOneLineAndExitTwo(f, "quorvane-sim", dir.string());
+    EXPECT_NE(f.err.find("cannot write"), std::string::npos) << f.err;
+}
+
+// Quotes, spaces, a command substitution, backticks, a semicolon and a leading dash: all are
+// just characters of a name, and nothing runs.
+TEST(SimToolPictures, AnyFolderNameIsSafe)
+{
+    const fs::path work = Scratch("names");
+    const std::string odd = "-o it's \"quoted\" $(touch made-by-dollar) `touch made-by-tick`; touch made-by-semicolon";
+    fs::create_directories(work / odd);
+    const Finished f = Sim({"--from", "3", "--to", "10", "--cash", "2000", "--screenshots=" + odd}, work);
+    EXPECT_EQ(f.exitCode, 0) << f.err;
+    EXPECT_EQ(f.err, "");
+    for (const char* made : {"made-by-dollar", "made-by-tick", "made-by-semicolon"}) {
+        EXPECT_FALSE(fs::exists(work / made)) << made;
+        EXPECT_FALSE(fs::exists(work / odd / made)) << made;
+    }
+    std::vector<std::string> expected = {"menu.svg", "trip.svg"};
+    if (ConverterInstalled())
+        expected.insert(expected.end(), {"menu.png", "trip.png"});
+    for (const std::string& name : expected)
+        EXPECT_TRUE(fs::is_regular_file(work / odd / name)) << name;
+    const std::vector<std::string> claimed = Claimed(f.out);
+    EXPECT_EQ(claimed.size(), expected.size()) << f.out;
+    for (const std::string& file : claimed) {
+        EXPECT_EQ(file.rfind(odd + "/", 0), 0u) << file;
+        EXPECT_TRUE(fs::is_regular_file(work / file)) << "claimed but not there: " << file;
+        EXPECT_GT(fs::file_size(work / file), 100u) << file;
+    }
+}
+
+// A picture the tool cannot write (here a folder stands where the file would go) is reported
+// and never named as saved; the rest of the visit and its other pictures go on.
+TEST(SimToolPictures, OnlyFilesWrittenAreClaimed)
+{
+    const fs::path dir = Scratch("blocked");
+    fs::create_directories(dir / "menu.svg");
+    fs::create_directories(dir / "trip.png");
+    const Finished f = Sim({"--from", "3", "--to", "10", "--screenshots", dir.string()});
+    EXPECT_EQ(f.exitCode, 1) << "a picture was not written";
+    EXPECT_NE(f.err.find("cannot write " + (dir / "menu.svg").string()), std::string::npos) << f.err;
+    const std::vector<std::string> claimed = Claimed(f.out);
+    for (const std::string& file : claimed)
+        EXPECT_TRUE(fs::is_regular_file(file)) << "claimed but not written: " << file;
+    EXPECT_TRUE(fs::is_regular_file(dir / "trip.svg"));
+    EXPECT_NE(std::find(claimed.begin(), claimed.end(), (dir / "trip.svg").string()), claimed.end()) << f.out;
+    EXPECT_EQ(std::find(claimed.begin(), claimed.end(), (dir / "menu.svg").string()), claimed.end());
+    EXPECT_EQ(std::find(claimed.begin(), claimed.end(), (dir / "trip.png").string()), claimed.end());
+    if (ConverterInstalled())
+        EXPECT_NE(f.err.find("rsvg-convert did not write " + (dir / "trip.png").string()), std::string::npos) << f.err;
+}
+
+TEST(SoakTool, ARunTooShortToJudgeSaysSoAndExitsTwo)
+{
+    for (const char* hours : {"0.5", "1.5"}) {
+        const Finished f = Soak({"--hours", hours});
+        EXPECT_EQ(f.exitCode, 2) << hours;
+        EXPECT_NE(f.err.find("too short to judge"), std::string::npos) << f.err;
+        EXPECT_EQ(f.out.find("GREW"), std::string::npos) << f.out;
+        EXPECT_EQ(f.out.find("flat"), std::string::npos) << f.out;
+    }
+}
+
+TEST(SoakTool, ShowsProgressAndASummaryAndTheHourlyRowsOnlyWhenAsked)
+{
+    const Finished summary = Soak({"--hours", "4"});
+    EXPECT_EQ(summary.exitCode, 0) << summary.err;
+    EXPECT_NE(summary.out.find("flat: no growth"), std::string::npos) << summary.out;
+    EXPECT_EQ(summary.out.find("heap blocks resident KiB"), std::string::npos) << "no hourly table:\n" << summary.out;
+    EXPECT_LE(std::count(summary.out.begin(), summary.out.end(), '\n'), 8) << summary.out;
+    EXPECT_NE(summary.err.find("game hour"), std::string::npos) << "progress on stderr: " << summary.err;
+
+    const Finished hourly = Soak({"--hours", "4", "--hourly"});
+    EXPECT_EQ(hourly.exitCode, 0);
+    const size_t table = hourly.out.find("heap blocks resident KiB");
+    ASSERT_NE(table, std::string::npos) << hourly.out;
+    const std::regex row("\n[0-9]+\\.[0-9] +[0-9]+ +[0-9]+ +[0-9]+ +[0-9]+ +[0-9]+ +[0-9]+");
+    const auto rows = std::distance(std::sregex_iterator(hourly.out.begin(), hourly.out.end(), row), std::sregex_iterator());
+    EXPECT_GE(rows, 4);
+}
+
+TEST(SoakTool, UsageErrorsExitTwoWithOneLine)
+{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--hours", "0"}, {"--hours", "many"}, {"--bogus"}, {"--hours"}})
+        ExpectOneLineAndExitTwo(Soak(args), "quorvane-soak", args[0]);
+}
