@@ -503,7 +503,8 @@ void Sim::SetJunction(NativeCall& c)
     const bool repeat = !junctionSwitches_.empty() && junctionSwitches_.back().track == track &&
                         junctionSwitches_.back().index == index &&
                         junctionSwitches_.back().state == (state != 0);
-    junctionSwitches_.push_back(JunctionSwitch{now_, track, index, state != 0});
+    const SimTrain* train = LatestTrain();
+    junctionSwitches_.push_back(JunctionSwitch{now_, track, index, state != 0, train ? TrainPosition(*train) : Vec3{}});
     if (logging_ && !repeat) {
         char note[96];
         std::snprintf(note, sizeof note, "junction (%d, %d) set to %d", track, index, state);

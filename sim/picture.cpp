@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <sstream>
 
 #include "data/stations.h"
@@ -195,9 +197,114 @@ SavedPicture SavePicture(const std::string& svgPath, const std::string& svgText)
     return saved;
 }
 
-std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t)
+// ---- the trip map ----------------------------------------------------------------------------
+
+namespace {
+
+constexpr double MapWidth = 1600, MapHeight = 1000, MapMargin = 80;
+// Text is measured, not rendered: a character is about 0.6 of the font size wide, and a line
+// reaches 0.8 of it above the baseline and 0.25 below.
+constexpr double CharWidth = 0.6, Ascent = 0.8, Descent = 0.25;
+constexpr double LabelPadding = 2;
+
+const char* const Ink = "#3a2a18";
+const char* const PathRed = "#7a1f14";
+const char* const OriginGreen = "#2e6b30";
+const char* const HaltGold = "#d9a441";
+const char* const JunctionBlue = "#1f4e79";
+
+struct Box {
+    double x0, y0, x1, y1;
+};
+
+bool Overlap(const Box& a, const Box& b)
 {
-    constexpr double Width = 1600, Height = 1000, Margin = 80;
+    return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+}
+
+Box Around(double cx, double cy, double half)
+{
+    return Box{cx - half, cy - half, cx + half, cy + half};
+}
+
+// Places labels where they cover no mark and no other label: beside the mark on one of eight
+// sides, nearest first, and further out only when every side is taken. Places off the train's
+// path are tried first; a label may lie across the path when nothing else is free.
+class LabelLayout {
+public:
+    void Block(const Box& box) { taken_.push_back(box); }
+    void Avoid(const Box& box) { avoided_.push_back(box); }
+
+    struct Spot {
+        double x, y;  // the baseline's left end
+        bool near;    // right beside the mark; otherwise a leader line shows what it belongs to
+    };
+
+    Spot Place(double cx, double cy, double markHalf, const std::string& text, double size)
+    {
+        const double w = CharWidth * size * static_cast<double>(text.size());
+        const double up = Ascent * size, down = Descent * size;
+        const double gaps[] = {4, 10, 20, 34, 52, 76};
+        for (const bool offPath : {true, false}) {
+            for (double gap : gaps) {
+                const double d = markHalf + gap, k = d * 0.7;
+                const bool near = gap < 20;
+                const Spot candidates[] = {
+                    {cx + d, cy + (up - down) / 2, near},      // right
+                    {cx - d - w, cy + (up - down) / 2, near},  // left
+                    {cx - w / 2, cy - d - down, near},         // above
+                    {cx - w / 2, cy + d + up, near},           // below
+                    {cx + k, cy - k - down, near},             // above right
+                    {cx + k, cy + k + up, near},               // below right
+                    {cx - k - w, cy - k - down, near},         // above left
+                    {cx - k - w, cy + k + up, near},           // below left
+                };
+                for (const Spot& c : candidates) {
+                    const Box box{c.x - LabelPadding, c.y - up - LabelPadding, c.x + w + LabelPadding,
+                                  c.y + down + LabelPadding};
+                    if (box.x0 < 0 || box.y0 < 0 || box.x1 > MapWidth || box.y1 > MapHeight)
+                        continue;
+                    const auto hits = [&](const Box& t) { return Overlap(box, t); };
+                    if (std::any_of(taken_.begin(), taken_.end(), hits) ||
+                        (offPath && std::any_of(avoided_.begin(), avoided_.end(), hits)))
+                        continue;
+                    taken_.push_back(box);
+                    return c;
+                }
+            }
+        }
+        // Nowhere free: right beside the mark, overlapping. The map's tests catch this.
+        return Spot{cx + markHalf + 4, cy + (up - down) / 2, true};
+    }
+
+private:
+    std::vector<Box> taken_;
+    std::vector<Box> avoided_;
+};
+
+std::string TripTime(int64_t ms)
+{
+    const int64_t s = (ms + 500) / 1000;
+    char text[32];
+    if (s >= 60)
+        std::snprintf(text, sizeof text, "%lld min %lld s", static_cast<long long>(s / 60),
+                      static_cast<long long>(s % 60));
+    else
+        std::snprintf(text, sizeof text, "%lld s", static_cast<long long>(s));
+    return text;
+}
+
+std::string Money(int32_t cents)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "$%d.%02d", cents / 100, std::abs(cents % 100));
+    return text;
+}
+
+} // namespace
+
+std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCents)
+{
     double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
     for (const Station& s : StationTable) {
         minX = std::min(minX, static_cast<double>(s.Position.x));
@@ -205,43 +312,140 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t)
         minY = std::min(minY, static_cast<double>(s.Position.y));
         maxY = std::max(maxY, static_cast<double>(s.Position.y));
     }
-    const double scale = std::min((Width - 2 * Margin) / (maxX - minX), (Height - 2 * Margin) / (maxY - minY));
-    const auto px = [&](double x) { return Margin + (x - minX) * scale; };
-    const auto py = [&](double y) { return Height - Margin - (y - minY) * scale; };
+    const double scale = std::min((MapWidth - 2 * MapMargin) / (maxX - minX),
+                                  (MapHeight - 2 * MapMargin) / (maxY - minY));
+    const auto px = [&](double x) { return MapMargin + (x - minX) * scale; };
+    const auto py = [&](double y) { return MapHeight - MapMargin - (y - minY) * scale; };
+
+    // The title: the trip, its time from the boarding halt to the halt at the destination, the fare.
+    const std::vector<TrainHalt>& halts = sim.Halts();
+    std::string title = std::string(SimStationName(from)) + " to " + SimStationName(to) + ": ";
+    int64_t arrival = -1;
+    for (size_t i = 1; i < halts.size() && arrival < 0; ++i) {
+        if (halts[i].nearestStation == to)
+            arrival = halts[i].stoppedAt;
+    }
+    title += arrival >= 0 ? TripTime(arrival - halts.front().stoppedAt) : std::string("did not arrive");
+    title += fareCents != 0 ? ", fare " + Money(fareCents) : std::string(", no fare (a ticket reused)");
+
+    // Every junction switched, once, where the train was when it was first set.
+    std::map<std::pair<int32_t, int32_t>, Vec3> junctions;
+    for (const JunctionSwitch& j : sim.JunctionSwitches())
+        junctions.emplace(std::make_pair(j.track, j.index), j.trainAt);
+
+    constexpr double TitleSize = 28, StationLabelSize = 19, HaltLabelSize = 16, LegendSize = 17;
+    constexpr double StationR = 8, EndR = 11, HaltHalf = 7, JunctionHalf = 7;
+    LabelLayout layout;
+    layout.Block(Box{30, 48 - Ascent * TitleSize - 4, 40 + CharWidth * TitleSize * static_cast<double>(title.size()) + 6,
+                     48 + Descent * TitleSize + 4});
+    const Box legend{30, 70, 400, 70 + 6 * 26 + 18};
+    layout.Block(legend);
+    for (size_t i = 0; i < StationTable.size(); ++i) {
+        const bool end = static_cast<int32_t>(i) == from || static_cast<int32_t>(i) == to;
+        layout.Block(Around(px(StationTable[i].Position.x), py(StationTable[i].Position.y), (end ? EndR : StationR) + 2));
+    }
+    for (const TrainHalt& h : halts)
+        layout.Block(Around(px(h.position.x), py(h.position.y), HaltHalf + 1));
+    for (const auto& j : junctions)
+        layout.Block(Around(px(j.second.x), py(j.second.y), JunctionHalf + 1));
+    for (const Vec3& p : sim.TrainTrail())
+        layout.Avoid(Around(px(p.x), py(p.y), 3));
 
     std::ostringstream svg;
-    svg << "<svg xmlns='http://www.w3.org/2000/svg' width='" << Width << "' height='" << Height
-        << "' viewBox='0 0 " << Width << " " << Height << "' font-family='Georgia, serif'>\n"
+    svg << "<svg xmlns='http://www.w3.org/2000/svg' width='" << MapWidth << "' height='" << MapHeight
+        << "' viewBox='0 0 " << MapWidth << " " << MapHeight << "' font-family='Georgia, serif'>\n"
         << "<rect width='100%' height='100%' fill='#e8dcc0'/>\n"
-        << "<text x='40' y='50' font-size='30' fill='#3a2a18'>" << Escape(SimStationName(from)) << " to "
-        << Escape(SimStationName(to)) << "</text>\n";
+        << "<text class='title' x='40' y='48' font-size='" << TitleSize << "' fill='" << Ink << "'>"
+        << Escape(title) << "</text>\n";
+
+    // Marks first, labels over them.
     if (!sim.TrainTrail().empty()) {
-        svg << "<polyline fill='none' stroke='#7a1f14' stroke-width='4' stroke-linejoin='round' points='";
+        svg << "<polyline class='path' fill='none' stroke='" << PathRed
+            << "' stroke-width='4' stroke-linejoin='round' points='";
         for (const Vec3& p : sim.TrainTrail())
             svg << px(p.x) << "," << py(p.y) << " ";
         svg << "'/>\n";
     }
+    const auto stationMark = [&](std::ostringstream& out, const char* cls, double x, double y) {
+        const std::string kind = cls;
+        out << "<circle class='" << kind << "' cx='" << x << "' cy='" << y << "' r='"
+            << (kind == "station" ? StationR : EndR) << "' fill='"
+            << (kind == "origin" ? OriginGreen : kind == "destination" ? PathRed : Ink) << "'"
+            << (kind == "destination" ? " stroke='#f2e6c9' stroke-width='3'" : "") << "/>\n";
+    };
+    const auto haltMark = [&](std::ostringstream& out, double x, double y) {
+        out << "<rect class='halt' x='" << x - HaltHalf << "' y='" << y - HaltHalf << "' width='" << 2 * HaltHalf
+            << "' height='" << 2 * HaltHalf << "' fill='" << HaltGold << "' stroke='" << Ink << "'/>\n";
+    };
+    const auto junctionMark = [&](std::ostringstream& out, double x, double y) {
+        out << "<path class='junction' d='M " << x << " " << y - JunctionHalf << " L " << x + JunctionHalf << " " << y
+            << " L " << x << " " << y + JunctionHalf << " L " << x - JunctionHalf << " " << y << " Z' fill='"
+            << JunctionBlue << "' stroke='#f2e6c9'/>\n";
+    };
     for (size_t i = 0; i < StationTable.size(); ++i) {
-        const PaddedVector3& p = StationTable[i].Position;
-        const bool end = static_cast<int32_t>(i) == from || static_cast<int32_t>(i) == to;
-        svg << "<circle cx='" << px(p.x) << "' cy='" << py(p.y) << "' r='" << (end ? 11 : 8)
-            << "' fill='" << (end ? "#7a1f14" : "#3a2a18") << "'/>\n"
-            << "<text x='" << px(p.x) + 14 << "' y='" << py(p.y) - 12 << "' font-size='20' fill='#3a2a18'>"
-            << Escape(SimStationName(static_cast<int32_t>(i))) << "</text>\n";
+        const int32_t n = static_cast<int32_t>(i);
+        stationMark(svg, n == from ? "origin" : n == to ? "destination" : "station", px(StationTable[i].Position.x),
+                    py(StationTable[i].Position.y));
     }
-    int number = 0;
-    for (const TrainHalt& h : sim.Halts()) {
-        ++number;
+    for (const auto& j : junctions)
+        junctionMark(svg, px(j.second.x), py(j.second.y));
+    for (const TrainHalt& h : halts)
+        haltMark(svg, px(h.position.x), py(h.position.y));
+
+    const auto label = [&](double cx, double cy, double half, const std::string& text, double size, const char* colour) {
+        const LabelLayout::Spot at = layout.Place(cx, cy, half, text, size);
+        if (!at.near) {
+            const double w = CharWidth * size * static_cast<double>(text.size());
+            const double lx = std::clamp(cx, at.x, at.x + w);
+            const double ly = std::clamp(cy, at.y - Ascent * size, at.y + Descent * size);
+            svg << "<line class='leader' x1='" << cx << "' y1='" << cy << "' x2='" << lx << "' y2='" << ly
+                << "' stroke='" << colour << "' stroke-width='1' stroke-opacity='0.6'/>\n";
+        }
+        svg << "<text class='label' x='" << at.x << "' y='" << at.y << "' font-size='" << size << "' fill='" << colour
+            << "'>" << Escape(text) << "</text>\n";
+    };
+    // The trip's own labels get the best places: its ends, then its halts, then the other stations.
+    for (int32_t end : {from, to}) {
+        if (end >= 0 && end < static_cast<int32_t>(StationTable.size())) {
+            const PaddedVector3& p = StationTable[static_cast<size_t>(end)].Position;
+            label(px(p.x), py(p.y), EndR, SimStationName(end), StationLabelSize, Ink);
+        }
+    }
+    for (size_t i = 0; i < halts.size(); ++i) {
+        const TrainHalt& h = halts[i];
         const double seconds = h.leftAt != 0 ? static_cast<double>(h.leftAt - h.stoppedAt) / 1000.0 : 0.0;
-        char label[64];
-        std::snprintf(label, sizeof label, "%d: %.1f s", number, seconds);
-        svg << "<rect x='" << px(h.position.x) - 7 << "' y='" << py(h.position.y) - 7
-            << "' width='14' height='14' fill='#d9a441' stroke='#3a2a18'/>\n"
-            << "<text x='" << px(h.position.x) + 14 << "' y='" << py(h.position.y) + 24
-            << "' font-size='17' fill='#7a1f14'>" << label << "</text>\n";
+        char text[48];
+        std::snprintf(text, sizeof text, "%zu: %.1f s", i + 1, seconds);
+        label(px(h.position.x), py(h.position.y), HaltHalf, text, HaltLabelSize, PathRed);
     }
-    svg << "<text x='40' y='" << Height - 30 << "' font-size='18' fill='#3a2a18'>"
-        << "red line: the train's path; gold squares: halts, numbered, with their length</text>\n"
-        << "</svg>\n";
+    for (size_t i = 0; i < StationTable.size(); ++i) {
+        const int32_t n = static_cast<int32_t>(i);
+        if (n != from && n != to)
+            label(px(StationTable[i].Position.x), py(StationTable[i].Position.y), StationR, SimStationName(n),
+                  StationLabelSize, Ink);
+    }
+
+    // The legend names every kind of mark on the map.
+    svg << "<g class='legend'>\n<rect x='" << legend.x0 << "' y='" << legend.y0 << "' width='" << legend.x1 - legend.x0
+        << "' height='" << legend.y1 - legend.y0 << "' fill='#f2e6c9' stroke='" << Ink << "' stroke-opacity='0.4'/>\n";
+    const char* const entries[] = {"origin", "destination", "other station", "the train's path",
+                                   "halt: its number and length", "junction switched"};
+    for (size_t i = 0; i < 6; ++i) {
+        const double y = legend.y0 + 22 + 26 * static_cast<double>(i), x = legend.x0 + 22;
+        switch (i) {
+        case 0: stationMark(svg, "origin", x, y); break;
+        case 1: stationMark(svg, "destination", x, y); break;
+        case 2: stationMark(svg, "station", x, y); break;
+        case 3:
+            svg << "<line x1='" << x - 12 << "' y1='" << y << "' x2='" << x + 12 << "' y2='" << y << "' stroke='"
+                << PathRed << "' stroke-width='4'/>\n";
+            break;
+        case 4: haltMark(svg, x, y); break;
+        default: junctionMark(svg, x, y);
+        }
+        svg << "<text x='" << x + 24 << "' y='" << y + 6 << "' font-size='" << LegendSize << "' fill='" << Ink << "'>"
+            << entries[i] << "</text>\n";
+    }
+    svg << "</g>\n</svg>\n";
     return svg.str();
 }

@@ -29,7 +29,9 @@ SavedPicture SavePicture(const std::string& svgPath, const std::string& svgText)
 // is safe. True when the PNG was written; false with *problem "" when there is no converter.
 bool ConvertToPng(const std::string& svgPath, const std::string& pngPath, std::string* problem);
 
-// A map of the 13 stations with the train's trail and its halts, north up.
+// A map of the 13 stations with the train's trail, its halts and the junctions it had switched,
+// north up; the title gives the trip, its time from the boarding halt to the arrival, and the
+// fare paid.
 std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCents);
 
 // The text as the player reads it: markup tags removed.

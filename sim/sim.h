@@ -102,6 +102,7 @@ struct JunctionSwitch {
     int64_t gameTime;
     int32_t track, index;
     bool state;
+    Vec3 trainAt;  // where the latest train was when the junction was set, for the trip map
 };
 
 struct TrainHalt {
