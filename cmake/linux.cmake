@@ -82,6 +82,22 @@ add_test(NAME wine.settings-match-windows
                  -DWORK=${CMAKE_BINARY_DIR}/profile_work
                  -P ${PROJECT_SOURCE_DIR}/tests/compare_settings.cmake)
 set_tests_properties(wine.settings-match-windows PROPERTIES TIMEOUT 120 LABELS wine)
+# The same DLL with the second, clang-built hook in the Microsoft ABI: a whole trip, and the
+# orders in which a game may load and free the two.
+foreach(scenario IN ITEMS msvc-trip msvc-hook-freed-first msvc-plugin-before-hook msvc-two-hooks
+                         msvc-unload-in-menu msvc-unload-in-trip)
+  add_test(NAME wine.${scenario}
+           COMMAND ${QV_WINE_RUN} ${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe ${scenario}
+                   ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)
+  set_tests_properties(wine.${scenario} PROPERTIES TIMEOUT 120 LABELS "wine;msvc-abi")
+endforeach()
+add_test(NAME wine.msvc-hook-exports-match-plugin
+         COMMAND ${CMAKE_COMMAND}
+                 -DOBJDUMP=x86_64-w64-mingw32-objdump
+                 -DHOOK=${QV_WINDOWS_BUILD_DIR}/ScriptHookMsvc.dll
+                 -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
+                 -P ${PROJECT_SOURCE_DIR}/tests/check_hook_exports.cmake)
+set_tests_properties(wine.msvc-hook-exports-match-plugin PROPERTIES LABELS "wine;msvc-abi")
 add_test(NAME wine.dll-imports-and-exports
          COMMAND ${CMAKE_COMMAND}
                  -DOBJDUMP=x86_64-w64-mingw32-objdump
