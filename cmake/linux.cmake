@@ -15,7 +15,7 @@ find_package(CLI11 CONFIG REQUIRED)
 find_package(Threads REQUIRED)
 
 add_library(quorvane_plugin STATIC ${QV_PLUGIN_SOURCES} host/posix_platform.cpp host/profile_int.cpp)
-target_include_directories(quorvane_plugin PUBLIC ${PROJECT_SOURCE_DIR})
+target_include_directories(quorvane_plugin PUBLIC ${PROJECT_SOURCE_DIR} ${QV_GENERATED_DIR})
 target_compile_options(quorvane_plugin PRIVATE ${QV_WARNINGS} -Werror)
 
 add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp sim/picture.cpp sim/soak.cpp)
@@ -104,6 +104,14 @@ add_test(NAME wine.dll-imports-and-exports
                  -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
                  -P ${PROJECT_SOURCE_DIR}/tests/check_dll.cmake)
 set_tests_properties(wine.dll-imports-and-exports PROPERTIES LABELS wine)
+add_test(NAME wine.dll-version-resource
+         COMMAND ${CMAKE_COMMAND}
+                 -DOBJDUMP=x86_64-w64-mingw32-objdump
+                 -DSTRINGS=x86_64-w64-mingw32-strings
+                 -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
+                 -DVERSION=${PROJECT_VERSION}
+                 -P ${PROJECT_SOURCE_DIR}/tests/check_version_resource.cmake)
+set_tests_properties(wine.dll-version-resource PROPERTIES LABELS wine)
 
 # Fuzzers: libFuzzer, so clang only, and in the sanitizer build.
 if(QV_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")

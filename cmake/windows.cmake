@@ -2,8 +2,19 @@
 # that loads Quorvane.asi with LoadLibrary, as the game does.
 set(QV_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-add_library(Quorvane SHARED ${QV_PLUGIN_SOURCES} host/win32_entry.cpp)
-target_include_directories(Quorvane PRIVATE ${PROJECT_SOURCE_DIR})
+# The same commit gives the same bytes wherever and whenever it is built: no build folder in the
+# binaries (assert texts, debug paths) and no link time in the PE header. The build folder lies
+# inside the source folder: its map comes last, and the later map wins.
+add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>
+                    $<$<COMPILE_LANGUAGE:CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=build/>)
+add_link_options(-Wl,--no-insert-timestamp)
+
+# The version resource, written from the project's version.
+enable_language(RC)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/Quorvane.rc.in ${QV_GENERATED_DIR}/Quorvane.rc @ONLY)
+
+add_library(Quorvane SHARED ${QV_PLUGIN_SOURCES} host/win32_entry.cpp ${QV_GENERATED_DIR}/Quorvane.rc)
+target_include_directories(Quorvane PRIVATE ${PROJECT_SOURCE_DIR} ${QV_GENERATED_DIR})
 target_compile_options(Quorvane PRIVATE ${QV_WARNINGS} -Werror)
 target_compile_definitions(Quorvane PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX PSAPI_VERSION=2)
 # Self-contained, and exporting nothing: the script hook finds the script through scriptRegister.
@@ -46,3 +57,4 @@ add_custom_target(ScriptHookMsvc ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/ScriptH
 add_executable(profile_probe tests/profile_probe.cpp tests/profile_probe_win.cpp)
 target_include_directories(profile_probe PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_options(profile_probe PRIVATE ${QV_STATIC_RUNTIME})
+
