@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 WINE_ENV = WINEDEBUG=-all
 
-.PHONY: all deps linux windows asan demo dist test check fuzz bench clean
+.PHONY: all deps linux windows asan tsan demo dist test check fuzz bench clean
 
 all: linux windows
 
@@ -43,11 +43,17 @@ asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 
-# The tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded fuzz run
-# of the simulated host and of the settings reader. FUZZ_SECONDS sets each fuzzer's time.
+tsan: deps
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS)
+
+# The tests again under AddressSanitizer and UndefinedBehaviorSanitizer, the key-state and menu
+# tests with a second key thread under ThreadSanitizer, then a bounded fuzz run of the simulated
+# host and of the settings reader. FUZZ_SECONDS sets each fuzzer's time.
 FUZZ_SECONDS ?= 60
-check: asan
+check: asan tsan
 	ctest --preset asan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SECONDS)
 
 fuzz: asan

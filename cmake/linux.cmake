@@ -1,8 +1,13 @@
 # Native build: the plug-in as a library linked into the simulator, the tool, tests, benchmarks.
 option(QV_SANITIZE "build everything with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(QV_TSAN "build the key-state and menu tests with ThreadSanitizer, and nothing else" OFF)
 if(QV_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
+endif()
+if(QV_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()
 find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
@@ -18,6 +23,17 @@ add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp sim/pict
 target_include_directories(quorvane_sim PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quorvane_sim PUBLIC quorvane_plugin)
 target_compile_options(quorvane_sim PRIVATE -Wall -Wextra)
+
+# The ThreadSanitizer build: the tests where a second thread sends key events while the script
+# runs, without the allocation counter (its operator new clashes with the sanitizer's runtime).
+if(QV_TSAN)
+  add_executable(quorvane_tsan_tests tests/keyboard_test.cpp tests/key_thread_test.cpp tests/menu_test.cpp)
+  target_link_libraries(quorvane_tsan_tests PRIVATE quorvane_sim GTest::gtest GTest::gtest_main)
+  enable_testing()
+  include(GoogleTest)
+  gtest_discover_tests(quorvane_tsan_tests DISCOVERY_TIMEOUT 60)
+  return()
+endif()
 
 add_executable(quorvane-sim tools/quorvane_sim.cpp)
 target_link_libraries(quorvane-sim PRIVATE quorvane_sim CLI11::CLI11)
@@ -85,6 +101,22 @@ add_test(NAME wine.settings-match-windows
                  -DWORK=${CMAKE_BINARY_DIR}/profile_work
                  -P ${PROJECT_SOURCE_DIR}/tests/compare_settings.cmake)
 set_tests_properties(wine.settings-match-windows PROPERTIES TIMEOUT 120 LABELS wine)
+# The same DLL with the second, clang-built hook in the Microsoft ABI: a whole trip, and the
+# orders in which a game may load and free the two.
+foreach(scenario IN ITEMS msvc-trip msvc-hook-freed-first msvc-plugin-before-hook msvc-two-hooks
+                         msvc-unload-in-menu msvc-unload-in-trip)
+  add_test(NAME wine.${scenario}
+           COMMAND ${QV_WINE_RUN} ${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe ${scenario}
+                   ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)
+  set_tests_properties(wine.${scenario} PROPERTIES TIMEOUT 120 LABELS "wine;msvc-abi")
+endforeach()
+add_test(NAME wine.msvc-hook-exports-match-plugin
+         COMMAND ${CMAKE_COMMAND}
+                 -DOBJDUMP=x86_64-w64-mingw32-objdump
+                 -DHOOK=${QV_WINDOWS_BUILD_DIR}/ScriptHookMsvc.dll
+                 -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
+                 -P ${PROJECT_SOURCE_DIR}/tests/check_hook_exports.cmake)
+set_tests_properties(wine.msvc-hook-exports-match-plugin PROPERTIES LABELS "wine;msvc-abi")
 add_test(NAME wine.dll-imports-and-exports
          COMMAND ${CMAKE_COMMAND}
                  -DOBJDUMP=x86_64-w64-mingw32-objdump

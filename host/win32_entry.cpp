@@ -53,8 +53,19 @@ bool BindFrom(HMODULE module, HostApi& api)
     return true;
 }
 
-// Looks through the process's modules for the one that exports all nine functions. The table
-// is filled only from a module that has them all.
+// Keeps the hook's module loaded for as long as the process lives: one more reference on it,
+// never given back. Without it, a game that frees the hook before the plug-in would leave the
+// plug-in's detach calling scriptUnregister in unmapped memory. (FreeLibrary must not be called
+// from DllMain anyway.)
+void HoldModule(void* codeInIt)
+{
+    HMODULE held = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(codeInIt), &held);
+}
+
+// Looks through the process's modules, in the order the process loaded them, for the first one
+// that exports all nine functions. The table is filled only from a module that has them all, so
+// with two such hooks loaded the plug-in binds to the earlier and registers with it alone.
 bool BindScriptHook()
 {
     HMODULE modules[1024];
@@ -66,6 +77,7 @@ bool BindScriptHook()
         HostApi candidate = Host;
         if (BindFrom(modules[i], candidate)) {
             Host = candidate;
+            HoldModule(reinterpret_cast<void*>(Host.scriptUnregister));
             return true;
         }
     }

@@ -2,6 +2,7 @@
 #include "sim/sim.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -14,7 +15,9 @@
 
 namespace {
 
-Sim* current = nullptr;
+// Atomic, like the tick below: a key handler called from another thread reaches the simulator
+// through this pointer for its tick count while the script runs frames.
+std::atomic<Sim*> current{nullptr};
 
 // Thrown out of scriptWait to unwind a parked script when the plug-in is unloaded; only the
 // fibre's own entry catches it.
@@ -41,7 +44,7 @@ Sim::~Sim()
 {
     // The plug-in's detach calls the hook functions, which must reach this simulator even when
     // another one has been made since.
-    Sim* const previous = current;
+    Sim* const previous = current.load();
     current = this;
     if (module_ != nullptr)
         Unload();
@@ -185,7 +188,7 @@ void Sim::RunFrame()
     ++frame_;
     draws_.clear();
     now_ += config_.frameMs;
-    tick_ += config_.frameMs;
+    tick_.fetch_add(config_.frameMs, std::memory_order_relaxed);
     AdvanceWorld();
 
     // Both buffers keep their capacity, so delivering keys allocates nothing once warm.

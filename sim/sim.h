@@ -3,6 +3,7 @@
 // Nothing here sleeps or reads the wall clock; game time moves only when a frame is run.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -147,6 +148,9 @@ public:
     void Unload();
     bool ScriptRegistered() const { return scriptEntry_ != nullptr; }
     bool KeyboardHandlerRegistered() const { return keyboardHandler_ != nullptr; }
+    // The handler as registered, for a test that calls it from a thread of its own, as a window
+    // thread of the game would.
+    KeyboardHandlerFn RegisteredKeyboardHandler() const { return keyboardHandler_; }
 
     // ---- time -----------------------------------------------------------------------------
     void RunFrame();
@@ -157,7 +161,8 @@ public:
     bool RunUntil(const std::function<bool()>& condition, int64_t maxMs);
     int64_t Now() const { return now_; }
     int32_t GameClock() const { return static_cast<int32_t>(static_cast<uint32_t>(now_)); }
-    uint32_t Tick() const { return tick_; }
+    // GetTickCount; safe to read from any thread (a key handler on a window thread reads it).
+    uint32_t Tick() const { return tick_.load(std::memory_order_relaxed); }
     uint64_t Frame() const { return frame_; }
     uint32_t FrameMs() const { return config_.frameMs; }
 
@@ -179,7 +184,7 @@ public:
     void SendKeyEvent(uint32_t key, bool isUp, bool wasDown, bool alt);
     // A key pressed in one frame and released in the next (two frames run).
     void TapKey(uint32_t key);
-    void SetTick(uint32_t tick) { tick_ = tick; }
+    void SetTick(uint32_t tick) { tick_.store(tick, std::memory_order_relaxed); }
     // Moves the game clock forward at once, as a long loading screen would.
     void JumpClock(uint32_t ms) { now_ += ms; }
 
@@ -360,7 +365,7 @@ private:
 
     SimConfig config_;
     int64_t now_ = 0;
-    uint32_t tick_ = 0;
+    std::atomic<uint32_t> tick_{0};
     uint64_t frame_ = 0;
 
     // Script hook state.

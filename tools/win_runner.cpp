@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "tools/win_load_order.h"
+
 namespace {
 
 constexpr const char* InertScenario = "spine-inert-without-hook";
@@ -54,6 +56,10 @@ int main(int argc, char** argv)
     if (!PluginLoads(plugin))
         return 3;
 
+    const int msvcFailures = RunMsvcScenario(scenario, plugin);
+    if (msvcFailures >= 0)
+        return msvcFailures == 0 ? 0 : 1;
+
     if (std::strcmp(scenario, InertScenario) == 0) {
         // Without a script hook in the process the plug-in must load, do nothing, and unload.
         HMODULE module = LoadLibraryA(plugin);
@@ -76,6 +82,8 @@ int main(int argc, char** argv)
         std::string known = std::string("\n") + names();
         if (known.find("\n" + std::string(scenario) + "\n") == std::string::npos) {
             std::string list = known.substr(1) + InertScenario;
+            for (const std::string& name : MsvcScenarioNames())
+                list += "\n" + name;
             for (size_t at = list.find('\n'); at != std::string::npos; at = list.find('\n', at))
                 list.replace(at, 1, ", ");
             std::fprintf(stderr, "quorvane-runner: unknown scenario '%s'; the scenarios are: %s\n", scenario,
