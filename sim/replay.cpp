@@ -98,6 +98,51 @@ std::string RecordText(const Record& r)
     return "a record of kind " + std::to_string(static_cast<int>(r.tag));
 }
 
+// What each native takes, by position: I whole number, F float, T text, A address of the
+// plug-in's variable, O opaque value, W widened handle. A recording is untrusted input: an
+// argument is read as a text or an address only where the native takes one.
+const char* Signature(uint64_t hash, size_t argc)
+{
+    static const std::map<uint64_t, const char*> signatures = {
+        {NativePlayerPed, ""}, {NativeEntityExists, "I"}, {NativePlayerCanInteract, "I"},
+        {NativePlayerIsOccupied, "II"}, {NativeEntityPosition, "III"}, {NativeSquaredDistance, "FFFFFF"},
+        {NativeGameTime, ""}, {NativeRandomInt, "II"}, {NativeCoinFlip, ""}, {NativeHashOfName, "T"},
+        {NativePromptBegin, ""}, {NativePromptSetControl, "II"}, {NativePromptSetLabel, "IO"},
+        {NativePromptSettingA, "II"}, {NativePromptSettingB, "II"}, {NativePromptFinishSetup, "I"},
+        {NativePromptSettingC, "II"}, {NativePromptSettingD, "II"}, {NativePromptWasUsed, "I"},
+        {NativePromptRemove, "I"}, {NativeDrawSprite, "TTFFFFFIIIII"}, {NativeSetTextScale, "FF"},
+        {NativeSetTextColour, "IIII"}, {NativeDisplayText, "OFF"}, {NativeScriptTimer, ""},
+        {NativeSetScriptTimer, "I"}, {NativeControlIsHeld, "II"}, {NativeControlJustReleased, "II"},
+        {NativePlayFrontendSound, "TTII"}, {NativeUsingKeyboard, "I"}, {NativeBlockPadControls, "I"},
+        {NativePlayerCash, ""}, {NativeChargeCash, "I"}, {NativeTransitionBegin, "I"},
+        {NativeTransitionEnd, "I"}, {NativeAssetIsLoaded, "I"}, {NativeAssetRequest, "II"},
+        {NativeAssetRelease, "I"}, {NativePedIsInTheWay, "I"}, {NativeRemoveTrain, "A"},
+        {NativeTrainSwitch, "I"}, {NativeBeforeTrainCreation, ""}, {NativeCreateTrain, "IFFFIIII"},
+        {NativeTrainLastStopSetting, "II"}, {NativeTrainInitialSpeed, "IF"}, {NativeAfterTrainCreation, "III"},
+        {NativePedPrepare, "III"}, {NativePedIsSettled, "I"}, {NativePedSetPair, "III"},
+        {NativePedByAddress, "A"}, {NativePedMoveTo, "IFFIIII"}, {NativePedRelease, "A"},
+        {NativeGiveUpEntity, "AI"}, {NativeTrainIsHeld, "I"}, {NativeTrainTravelSpeed, "IF"},
+        {NativeTrainImmediateSpeed, "IF"}, {NativeTrainAnnounce, "WTII"}, {NativeTrainJunction, "IAA"},
+        {NativeTrainTrack, "W"}, {NativeSetJunction, "WII"},
+    };
+    if (hash == NativeComposeText)
+        return argc == 3 ? "ITT" : "ITIO";  // a literal, or a colour over an earlier text
+    const auto it = signatures.find(hash);
+    return it == signatures.end() ? nullptr : it->second;
+}
+
+ArgKind KindOf(char letter)
+{
+    switch (letter) {
+    case 'F': return FloatArg;
+    case 'T': return TextArg;
+    case 'A': return OutArg;
+    case 'O': return OpaqueArg;
+    case 'W': return WidenedArg;
+    default: return IntArg;
+    }
+}
+
 class Player {
 public:
     Player(RecordingReader& reader, ReplayResult& result) : reader_(reader), result_(result) {}
@@ -335,10 +380,23 @@ uint64_t* Player::NativeCall()
     const Record& r = Take(CallTag, PluginCallText(nullptr));
     const RecordedCall& call = r.call;
     bool same = call.hash == hash_ && !tooMany_ && call.args.size() == static_cast<size_t>(argc_);
+    const bool kindsChecked = same;
+    if (same) {
+        // Only now are the plug-in's pushes known to be the native's arguments; a recorded call
+        // whose kinds do not fit the native is not followed into any address.
+        const char* signature = Signature(call.hash, call.args.size());
+        if (signature == nullptr || std::strlen(signature) != call.args.size())
+            Differ(RecordedCallText(call), "called a native this replay does not know");
+        for (size_t i = 0; i < call.args.size(); ++i) {
+            if (call.args[i].kind != KindOf(signature[i]))
+                Differ(RecordedCallText(call) + " (argument " + std::to_string(i) + " of the wrong kind)",
+                       PluginCallText(nullptr));
+        }
+    }
     for (size_t i = 0; same && i < call.args.size(); ++i)
         same = ArgMatches(call.args[i], args_[i]);
     if (!same)
-        Differ(RecordedCallText(call), PluginCallText(&call));
+        Differ(RecordedCallText(call), PluginCallText(kindsChecked ? &call : nullptr));
 
     std::memset(slots_, 0, sizeof slots_);
     switch (call.result) {

@@ -265,3 +265,46 @@ TEST_F(RecordedSession, ADifferenceStopsTheReplayAtItsFirstCall)
     EXPECT_NE(r.difference.find(", 15)"), std::string::npos) << r.difference;
     EXPECT_EQ(r.difference.rfind("frame ", 0), 0u) << r.difference;
 }
+
+// Whatever is wrong with a file is one sentence, before anything is replayed; the blocks before
+// a fault stay readable, as a crash mid-write leaves them.
+TEST_F(RecordedSession, DamagedTruncatedAndForeignFilesAreOneSentence)
+{
+    MakeGame("RECORD_SESSION=1");
+    Load();
+    sim().RunFor(300000);  // five minutes of scanning: several blocks
+    sim().Unload();
+    std::ifstream in(RecordingFile(), std::ios::binary);
+    const std::vector<uint8_t> good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    RecordingReader whole;
+    ASSERT_TRUE(whole.Load(good)) << whole.Error();
+    ASSERT_GT(whole.ValidBlocks(), 2u);
+
+    const auto refused = [](std::vector<uint8_t> bytes, const std::string& start) {
+        RecordingReader reader;
+        const bool loaded = reader.Load(std::move(bytes));
+        EXPECT_FALSE(loaded) << start;
+        EXPECT_EQ(reader.Error().rfind(start, 0), 0u) << reader.Error();
+        EXPECT_EQ(reader.Error().find('\n'), std::string::npos);
+        return reader.ValidBlocks();
+    };
+    refused({}, "not a Quorvane recording");
+    refused(std::vector<uint8_t>{'[', 'S', 'E', 'T', 'T', 'I', 'N', 'G', 'S', ']'}, "not a Quorvane recording");
+    std::vector<uint8_t> later = good;
+    later[sizeof recording::Magic] = 2;
+    refused(later, "a recording of format version 2");
+
+    std::vector<uint8_t> cut(good.begin(), good.end() - 7);
+    const size_t before = refused(cut, "truncated: the file ends inside block");
+    EXPECT_EQ(before, whole.ValidBlocks() - 1) << "every block before the cut is sound";
+    RecordingReader salvage;
+    salvage.Load(cut);
+    EXPECT_EQ(ReplaySession(salvage).outcome, ReplayResult::Identical) << "the sound blocks replay";
+
+    std::vector<uint8_t> flipped = good;
+    flipped[good.size() / 2] ^= 0x10;
+    refused(flipped, "damaged: block");
+    std::vector<uint8_t> twice = good;
+    twice.insert(twice.end(), good.begin(), good.end());
+    refused(twice, "damaged: block");
+}
