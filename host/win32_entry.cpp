@@ -17,6 +17,34 @@ uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t de
     return GetPrivateProfileIntA(section, key, defaultValue, path);
 }
 
+// The recording goes straight to the OS, one WriteFile per block and no buffer of the C
+// library's in between, so a game that crashes leaves every block written so far.
+void* PlatformRecordingOpen(const char* path, const char* previousPath)
+{
+    MoveFileExA(path, previousPath, MOVEFILE_REPLACE_EXISTING);  // no earlier file is fine
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+bool PlatformRecordingWrite(void* file, const void* bytes, uint32_t count)
+{
+    const char* p = static_cast<const char*>(bytes);
+    while (count > 0) {
+        DWORD done = 0;
+        if (!WriteFile(static_cast<HANDLE>(file), p, count, &done, nullptr) || done == 0)
+            return false;
+        p += done;
+        count -= done;
+    }
+    return true;
+}
+
+void PlatformRecordingClose(void* file)
+{
+    CloseHandle(static_cast<HANDLE>(file));
+}
+
 namespace {
 
 // The script hook's functions under their MSVC x64 decorated names.

@@ -28,3 +28,8 @@ bool ConsumeKeyRelease(uint32_t key);
 void ClearKeyboardState();
 // The entry as it stands, for whoever wants to look at it whole (tests, a session recording).
 KeyEvent ReadKeyEvent(uint32_t key);
+
+// Where the script's queries take a key's word from: the table (LoadKeyWord) in play; a replay
+// of a recorded session points it at the recorded words.
+uint64_t LoadKeyWord(uint32_t key);
+extern uint64_t (*ReadKeyWord)(uint32_t key);

@@ -141,6 +141,10 @@ public:
 
     // The one simulator the script hook functions talk to.
     static Sim* Current();
+    // A native's name in the call log ("PromptBegin"), or null for a hash the game lacks.
+    static const char* NativeName(uint64_t hash);
+    // The station (0 to 12) whose reference point is nearest.
+    static int32_t NearestStation(Vec3 p);
 
     // ---- loading --------------------------------------------------------------------------
     // The module must outlive the simulator, or be unloaded first: the destructor unloads it.
@@ -267,6 +271,15 @@ public:
     uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
                             const char* path);
 
+    // The plug-in's session recording, written into the game's folder; failures on demand.
+    void* RecordingOpen(const char* path, const char* previousPath);
+    bool RecordingWrite(void* file, const void* bytes, uint32_t count);
+    void RecordingClose(void* file);
+    // Writes fail once this many more have succeeded (-1: never).
+    void FailRecordingWritesAfter(int writes) { recordingWritesLeft_ = writes; }
+    uint64_t RecordingBytes() const { return recordingBytes_; }
+    std::string GamePath(const char* path) const;
+
     void Error(const std::string& message);
     void Complaint() { ++complaints_; }
     // Calls that named a handle the game no longer knows (a removed prompt, say).
@@ -289,8 +302,10 @@ private:
         Handler handler;
     };
 
-    void RegisterNatives();
-    void Add(uint64_t hash, const char* name, int argc, Handler handler);
+    // The natives the simulated game knows, the same for every simulator: filled once.
+    static std::map<uint64_t, NativeInfo>& Table();
+    static void RegisterNatives();
+    static void Add(uint64_t hash, const char* name, int argc, Handler handler);
     static void FiberMain(void* self);
     void ResumeScript();
     void StopScript();
@@ -330,11 +345,10 @@ private:
     void PlayerCash(NativeCall& c);
     void ChargeCash(NativeCall& c);
     const char* HeldText(uint64_t address);
-    void RegisterTrainNatives();
+    static void RegisterTrainNatives();
     void AdvanceTrains();
     SimTrain* FindTrain(int32_t handle);
     SimPed* FindPed(int32_t handle);
-    int32_t NearestStation(Vec3 p) const;
     void TransitionBegin(NativeCall& c);
     void TransitionEnd(NativeCall& c);
     void AssetIsLoaded(NativeCall& c);
@@ -386,7 +400,6 @@ private:
     uint64_t callArgs_[32] = {};
     int callArgc_ = 0;
     uint64_t result_[4] = {};
-    std::map<uint64_t, NativeInfo> natives_;
 
     // World.
     int32_t playerHandle_ = 0x1A2;
@@ -457,6 +470,9 @@ private:
     std::vector<PendingKey> pendingKeys_;
     std::vector<PendingKey> deliveringKeys_;
     std::map<uint32_t, bool> keyDown_;
+
+    int recordingWritesLeft_ = -1;
+    uint64_t recordingBytes_ = 0;
 
     bool logging_ = true;
     std::vector<CallRecord> log_;
