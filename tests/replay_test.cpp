@@ -308,3 +308,11 @@ TEST_F(RecordedSession, DamagedTruncatedAndForeignFilesAreOneSentence)
     twice.insert(twice.end(), good.begin(), good.end());
     refused(twice, "damaged: block");
 }
+
+TEST(RecordingChecksum, IsTheCrc32OfZipAndPng)
+{
+    const std::string check = "123456789";  // the standard check value of CRC-32 (IEEE)
+    EXPECT_EQ(recording::Crc32(reinterpret_cast<const uint8_t*>(check.data()), check.size()), 0xCBF43926u);
+    const std::string fox = "The quick brown fox jumps over the lazy dog";
+    EXPECT_EQ(recording::Crc32(reinterpret_cast<const uint8_t*>(fox.data()), fox.size()), 0x414FA339u);
+}
