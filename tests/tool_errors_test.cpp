@@ -40,8 +40,9 @@ std::string Slurp(const fs::path& path)
 // Runs program with the arguments exactly as given (no shell), in dir, and collects its output.
 Finished Run(const std::string& program, const std::vector<std::string>& args, const fs::path& dir = fs::current_path())
 {
-    const fs::path out = fs::path(testing::TempDir()) / "tool_stdout.txt";
-    const fs::path err = fs::path(testing::TempDir()) / "tool_stderr.txt";
+    const std::string pid = std::to_string(getpid());
+    const fs::path out = fs::path(testing::TempDir()) / ("quorvane_tool_stdout_" + pid + ".txt");
+    const fs::path err = fs::path(testing::TempDir()) / ("quorvane_tool_stderr_" + pid + ".txt");
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -61,6 +62,8 @@ Finished Run(const std::string& program, const std::vector<std::string>& args, c
         f.exitCode = WEXITSTATUS(status);
     f.out = Slurp(out);
     f.err = Slurp(err);
+    fs::remove(out);
+    fs::remove(err);
     return f;
 }
 
@@ -71,14 +74,23 @@ Finished Sim(const std::vector<std::string>& args, const fs::path& dir = fs::cur
 
 Finished Soak(const std::vector<std::string>& args) { return Run(QV_SOAK_TOOL, args); }
 
-// A fresh, empty folder of the test's own.
-fs::path Scratch(const std::string& name)
-{
-    const fs::path dir = fs::path(testing::TempDir()) / ("quorvane_tools_" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
+// A fresh, empty folder of the test's own, taken away after it; the process id keeps two test
+// runs on one machine (two checkouts, say) out of each other's way.
+struct Scratch {
+    explicit Scratch(const std::string& name)
+        : path(fs::path(testing::TempDir()) / ("quorvane_tools_" + std::to_string(getpid()) + "_" + name))
+    {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~Scratch()
+    {
+        std::error_code ignored;
+        fs::permissions(path, fs::perms::owner_all, ignored);
+        fs::remove_all(path, ignored);
+    }
+    const fs::path path;
+};
 
 bool ConverterInstalled()
 {
@@ -171,7 +183,8 @@ TEST(SimToolCommandLine, VersionIsTheProjectsVersion)
 
 TEST(SimToolPictures, AFolderThatCannotTakeThemIsRefusedBeforeTheRun)
 {
-    const fs::path dir = Scratch("refused");
+    const Scratch scratch("refused");
+    const fs::path& dir = scratch.path;
     std::ofstream(dir / "a file") << "not a folder";
     struct Case {
         std::string folder, says;
@@ -196,7 +209,8 @@ TEST(SimToolPictures, AFolderWithoutWritePermissionIsRefused)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "root writes anywhere; the /proc case covers an unwritable folder";
-    const fs::path dir = Scratch("readonly");
+    const Scratch scratch("readonly");
+    const fs::path& dir = scratch.path;
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
     const Finished f = Sim({"--screenshots", dir.string()});
     fs::permissions(dir, fs::perms::owner_all);
@@ -208,7 +222,8 @@ TEST(SimToolPictures, AFolderWithoutWritePermissionIsRefused)
 // just characters of a name, and nothing runs.
 TEST(SimToolPictures, AnyFolderNameIsSafe)
 {
-    const fs::path work = Scratch("names");
+    const Scratch scratch("names");
+    const fs::path& work = scratch.path;
     const std::string odd = "-o it's \"quoted\" $(touch made-by-dollar) `touch made-by-tick`; touch made-by-semicolon";
     fs::create_directories(work / odd);
     const Finished f = Sim({"--from", "3", "--to", "10", "--cash", "2000", "--screenshots=" + odd}, work);
@@ -236,7 +251,8 @@ TEST(SimToolPictures, AnyFolderNameIsSafe)
 // and never named as saved; the rest of the visit and its other pictures go on.
 TEST(SimToolPictures, OnlyFilesWrittenAreClaimed)
 {
-    const fs::path dir = Scratch("blocked");
+    const Scratch scratch("blocked");
+    const fs::path& dir = scratch.path;
     fs::create_directories(dir / "menu.svg");
     fs::create_directories(dir / "trip.png");
     const Finished f = Sim({"--from", "3", "--to", "10", "--screenshots", dir.string()});
