@@ -2,6 +2,8 @@
 // against the same plug-in: identical call for call, whatever the session held; recording on or
 // off changes nothing the game sees; and the recording's own faults (a failed write, the size
 // cap) end it without touching the plug-in.
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -22,8 +24,10 @@ class RecordedSession : public SimTest {
 protected:
     void SetUp() override
     {
+        // The process id too: another checkout on the machine may run the same test at once.
         dir_ = fs::temp_directory_path() /
-               (std::string("quorvane_rec_") + testing::UnitTest::GetInstance()->current_test_info()->name());
+               (std::string("quorvane_rec_") + std::to_string(getpid()) + "_" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
