@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "data/stations.h"
+#include "sim/world_data.h"
 
 namespace {
 
@@ -111,11 +111,11 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to)
 {
     constexpr double Width = 1600, Height = 1000, Margin = 80;
     double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
-    for (const Station& s : StationTable) {
-        minX = std::min(minX, static_cast<double>(s.Position.x));
-        maxX = std::max(maxX, static_cast<double>(s.Position.x));
-        minY = std::min(minY, static_cast<double>(s.Position.y));
-        maxY = std::max(maxY, static_cast<double>(s.Position.y));
+    for (const SimStation& s : SimStations) {
+        minX = std::min(minX, static_cast<double>(s.position.x));
+        maxX = std::max(maxX, static_cast<double>(s.position.x));
+        minY = std::min(minY, static_cast<double>(s.position.y));
+        maxY = std::max(maxY, static_cast<double>(s.position.y));
     }
     const double scale = std::min((Width - 2 * Margin) / (maxX - minX), (Height - 2 * Margin) / (maxY - minY));
     const auto px = [&](double x) { return Margin + (x - minX) * scale; };
@@ -133,8 +133,8 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to)
             svg << px(p.x) << "," << py(p.y) << " ";
         svg << "'/>\n";
     }
-    for (size_t i = 0; i < StationTable.size(); ++i) {
-        const PaddedVector3& p = StationTable[i].Position;
+    for (size_t i = 0; i < SimStationCount; ++i) {
+        const Vec3& p = SimStations[i].position;
         const bool end = static_cast<int32_t>(i) == from || static_cast<int32_t>(i) == to;
         svg << "<circle cx='" << px(p.x) << "' cy='" << py(p.y) << "' r='" << (end ? 11 : 8)
             << "' fill='" << (end ? "#7a1f14" : "#3a2a18") << "'/>\n"

@@ -2,7 +2,6 @@
 // switching, each called as the main loop calls them, on the script fibre.
 #include <fstream>
 
-#include "data/trains.h"
 #include "host/natives.h"
 #include "journey/route.h"
 #include "plugin/settings.h"
@@ -81,10 +80,9 @@ TEST_F(TrainDispatch, CreatesATrainInTheOrderTheGameNeeds)
                             "PedMoveTo(768, 2200, -6000, 0, 0, 1, 1)", "PedSetPair(768, 0, 0)",
                             "PedRelease(&768)"}));
 
-    const Station& riggs = StationTable[3];
-    const std::string created = "CreateTrain(" + Hex(TrainListOne[21]) + ", " + FloatText(riggs.SpawnPoints[1].x) +
-                                ", " + FloatText(riggs.SpawnPoints[1].y) + ", " + FloatText(riggs.SpawnPoints[1].z) +
-                                ", 1, 1, 1, 1)";
+    const Vec3 spawn = SimStations[3].spawnPoints[1];
+    const std::string created = "CreateTrain(" + Hex(SimTrainConfigurations[21]) + ", " + FloatText(spawn.x) +
+                                ", " + FloatText(spawn.y) + ", " + FloatText(spawn.z) + ", 1, 1, 1, 1)";
     const size_t creation = IndexOf(t, "CreateTrain(");
     ASSERT_LT(creation, t.size());
     EXPECT_EQ(t[creation].substr(0, created.size()), created);

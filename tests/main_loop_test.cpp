@@ -68,7 +68,7 @@ TEST_F(PlayerAwayFromStations, SearchesAllThirteenStationsEveryEightSeconds)
     ASSERT_EQ(scans.size(), 3u);
     EXPECT_EQ(scans[1] - scans[0], 8000);
     EXPECT_EQ(scans[2] - scans[1], 8000);
-    EXPECT_EQ(sim().CountCalls(NativeSquaredDistance, start), 3 * StationCount);
+    EXPECT_EQ(sim().CountCalls(NativeSquaredDistance, start), 3 * SimStationCount);
     EXPECT_EQ(sim().CountCalls(NativePromptBegin), 0u);
 }
 

@@ -18,7 +18,7 @@ protected:
     {
         MakeSim();
         sim().SetTrainPath([pathEnd](Vec3 spawn, bool) {
-            return std::vector<Vec3>{spawn, At(StationTable[3].Position), At(StationTable[4].Position), pathEnd};
+            return std::vector<Vec3>{spawn, SimStationPosition(3), SimStationPosition(4), pathEnd};
         });
         sim().SetCash(100000);
         sim().MovePlayerTo(NearStation(3));
