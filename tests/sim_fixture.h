@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "plugin/journey_state.h"
@@ -15,6 +19,39 @@
 #include "sim/sim.h"
 #include "sim/static_plugin.h"
 #include "sim/world_data.h"
+
+// The destination menus' items, top to bottom, by station; "Close" follows the last.
+inline const std::vector<int32_t> MenuOneStations{8, 12, 7, 4, 11, 3, 10, 6, 9, 5};
+inline const std::vector<int32_t> MenuTwoStations{1, 0, 2};
+
+// tests/data/fares.txt: [from][to] in cents, as the menus show the fares.
+using FareGrid = std::array<std::array<int32_t, 13>, 13>;
+inline const FareGrid& FaresInCents()
+{
+    static const FareGrid grid = [] {
+        FareGrid g{};
+        std::ifstream file(QV_TEST_DATA "/fares.txt");
+        std::string line;
+        size_t from = 0;
+        while (std::getline(file, line)) {
+            if (line.empty() || line[0] == '#')
+                continue;
+            std::istringstream in(line.substr(line.find('|') + 1));
+            for (int32_t& cents : g.at(from++))
+                in >> cents;
+        }
+        return from == g.size() ? g : FareGrid{};
+    }();
+    return grid;
+}
+
+// A fare as its label reads: 865 -> "8.65".
+inline std::string FareText(int32_t cents)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%d.%02d", cents / 100, cents % 100);
+    return text;
+}
 
 // A stand-in for the plug-in's script that runs whatever a test hands it, on the script fibre,
 // so that single routines can be called as the main loop would call them.
