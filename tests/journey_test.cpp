@@ -1,6 +1,7 @@
 // tests/journey_test.cpp -- the dispatch, the station stop, the departure ramp and the junction
 // switching, each called as the main loop calls them, on the script fibre.
 #include <fstream>
+#include <map>
 
 #include "host/natives.h"
 #include "journey/route.h"
@@ -196,9 +197,9 @@ class TrainAtRiggs : public SimTest {
 protected:
     // A train dispatched at Riggs Station on a path through Flatneck Station, with the route
     // state as given.
-    void Dispatched(std::vector<int32_t> stops, int32_t handleBase = 0x7000)
+    void Dispatched(std::vector<int32_t> stops, int32_t handleBase = 0x7000, SimConfig config = {})
     {
-        MakeSim();
+        MakeSim(config);
         sim().SetTrainHandleBase(handleBase);
         RouteTrainsThrough(3, stops);
         LoadInline();
@@ -277,6 +278,40 @@ TEST_F(TrainAtRiggs, TheBoardingStopApproachesBrakesStandsAndSetsOff)
     EXPECT_EQ(sim().NegativeSpeedsGiven(), 0);
 }
 
+// The braking can end on a small positive speed or be held at 0 on the way (with 16 ms frames
+// it is held, with 33 ms it is not); either way the halt stands at exactly 0.0.
+TEST_F(TrainAtRiggs, EveryFrameOfTheHaltGivesExactlyZero)
+{
+    for (uint32_t frameMs : {16u, 33u}) {
+        SCOPED_TRACE(std::to_string(frameMs) + " ms frames");
+        SimConfig config;
+        config.frameMs = frameMs;
+        Dispatched({4}, 0x7000, config);
+        const size_t start = sim().Log().size();
+        Stop(true);
+        ASSERT_TRUE(sim().RunUntil([&] { return sim().CountCalls(NativeTrainAnnounce, start) == 2; }, 180000));
+
+        // From the halt to the frame it is sent on, every speed given is 0.0, and after the
+        // halting step's 100 ms one is given in every frame.
+        std::map<uint64_t, int> zeroCalls;
+        int others = 0;
+        uint64_t stoppedFrame = 0, leftFrame = 0;
+        for (size_t i = start; i < sim().Log().size(); ++i) {
+            const CallRecord& r = sim().Log()[i];
+            if (r.hash == NativeTrainAnnounce)
+                (stoppedFrame == 0 ? stoppedFrame : leftFrame) = r.frame;
+            else if (r.hash == NativeTrainImmediateSpeed && stoppedFrame != 0 && leftFrame == 0)
+                static_cast<uint32_t>(r.args[1]) == 0 ? ++zeroCalls[r.frame] : ++others;
+        }
+        EXPECT_EQ(others, 0);
+        ASSERT_GT(zeroCalls.size(), 2u);
+        const uint64_t standing = std::next(zeroCalls.begin())->first;
+        EXPECT_LE(standing - stoppedFrame, 100u / frameMs + 1u);
+        for (uint64_t f = standing; f <= leftFrame; ++f)
+            EXPECT_EQ(zeroCalls.count(f), 1u) << "frame " << f - stoppedFrame << " of the halt";
+    }
+}
+
 TEST_F(TrainAtRiggs, TheLastStopIsMarkedAndTheRampReachesTopSpeedIn280Steps)
 {
     Dispatched({});  // no stop after boarding: the boarding halt is the last
@@ -291,7 +326,7 @@ TEST_F(TrainAtRiggs, TheLastStopIsMarkedAndTheRampReachesTopSpeedIn280Steps)
     sim().RunFor(80000);
     const std::vector<float> travel = FloatArgs(sim(), NativeTrainTravelSpeed, ramp);
     ASSERT_EQ(travel.size(), 280u);
-    EXPECT_NEAR(travel[0], 0.05f, 1e-6);
+    EXPECT_EQ(travel[0], 0.05f) << "the ramp starts from a halt of exactly 0";
     EXPECT_EQ(travel.back(), 14.0f);
     EXPECT_EQ(Journey.TrainSpeed, 14.0f);
 }
