@@ -152,6 +152,13 @@ TEST_F(TrainDispatch, GivesUpWhenNoTrainExistsWithinFiveSeconds)
     const std::vector<std::string> t = sim().Trace(start);
     EXPECT_EQ(Journey.Train, 0);
     EXPECT_GE(sim().CountCalls(NativeCreateTrain, start), 40u) << "a new attempt every 100 ms";
+    // The five seconds run from the first attempt (the assets were loaded at once) to the one
+    // that finds them over, which comes at most one retry later.
+    int64_t first = -1;
+    for (size_t i = start; i < sim().Log().size(); ++i)
+        first = first < 0 && sim().Log()[i].hash == NativeCreateTrain ? sim().Log()[i].gameTime : first;
+    EXPECT_GT(sim().Log().back().gameTime - first, 5000);
+    EXPECT_LE(sim().Log().back().gameTime - first, 5000 + 100 + 16);
     EXPECT_EQ(t[t.size() - 2], "TrainSwitch(1)");
     EXPECT_EQ(t.back(), "TransitionEnd(1500)");
     EXPECT_EQ(sim().CountCalls(NativeTrainLastStopSetting, start), 0u);
@@ -279,10 +286,11 @@ TEST_F(TrainAtRiggs, TheBoardingStopApproachesBrakesStandsAndSetsOff)
 }
 
 // The braking can end on a small positive speed or be held at 0 on the way (with 16 ms frames
-// it is held, with 33 ms it is not); either way the halt stands at exactly 0.0.
+// it is held, with 33 ms it is not); either way the halt stands at exactly 0.0. With 20 ms
+// frames every braking step is exactly 100 ms long.
 TEST_F(TrainAtRiggs, EveryFrameOfTheHaltGivesExactlyZero)
 {
-    for (uint32_t frameMs : {16u, 33u}) {
+    for (uint32_t frameMs : {16u, 20u, 33u}) {
         SCOPED_TRACE(std::to_string(frameMs) + " ms frames");
         SimConfig config;
         config.frameMs = frameMs;
@@ -305,11 +313,59 @@ TEST_F(TrainAtRiggs, EveryFrameOfTheHaltGivesExactlyZero)
         }
         EXPECT_EQ(others, 0);
         ASSERT_GT(zeroCalls.size(), 2u);
+        if (frameMs == 20) {
+            // Steps of exactly 100 ms: the braking from 8.2 halts after 397 of them.
+            size_t braking = 0;
+            for (size_t i = start; i < sim().Log().size() && sim().Log()[i].hash != NativeTrainAnnounce; ++i)
+                braking += sim().Log()[i].hash == NativeTrainImmediateSpeed ? 1 : 0;
+            EXPECT_EQ(braking, 397u + 1u) << "and the halt's own 0 before it is announced";
+        }
         const uint64_t standing = std::next(zeroCalls.begin())->first;
         EXPECT_LE(standing - stoppedFrame, 100u / frameMs + 1u);
         for (uint64_t f = standing; f <= leftFrame; ++f)
             EXPECT_EQ(zeroCalls.count(f), 1u) << "frame " << f - stoppedFrame << " of the halt";
     }
+}
+
+TEST_F(TrainAtRiggs, ATrainThatNeverComesWithinAHundredUnitsIsGivenUpAfterSixtySeconds)
+{
+    // The line ends 100.5 units east of Riggs Station, on the train's side.
+    MakeSim();
+    const Vec3 riggs = SimStationPosition(3);
+    sim().SetTrainPath([riggs](Vec3 spawn, bool) {
+        return std::vector<Vec3>{spawn, Vec3{riggs.x + 100.5f, riggs.y, riggs.z}};
+    });
+    LoadInline();
+    sim().RunFrame();
+    sim().PreloadAssets(true);
+    Journey.OriginIndex = 3;
+    Journey.TrainDirection = true;
+    RunInScript([] { DispatchTrain(); });
+    ASSERT_TRUE(sim().RunUntil([&] { return !sim().TransitionActive(); }, 60000));
+    const size_t start = sim().Log().size();
+    const int64_t began = sim().Now() + sim().FrameMs();
+    Stop(true);
+    sim().RunFor(70000);
+    EXPECT_EQ(sim().CountCalls(NativeTrainImmediateSpeed, start), 0u) << "never braked";
+    EXPECT_EQ(sim().CountCalls(NativeTrainAnnounce, start), 0u);
+    int64_t last = 0;
+    for (size_t i = start; i < sim().Log().size(); ++i)
+        last = sim().Log()[i].hash == NativeTrainTravelSpeed ? sim().Log()[i].gameTime : last;
+    EXPECT_GT(last - began, 60000) << "the step that finds the 60 s over still gives the speed";
+    EXPECT_LE(last - began, 60000 + 200 + 16);
+}
+
+// 13.95 + 0.05 is exactly 14.0 in single precision: that step gives 14 and goes on; the next
+// overshoots and ends the ramp with 14 again.
+TEST_F(TrainAtRiggs, ARampThatMeetsTheTopSpeedExactlyTakesOneStepMore)
+{
+    Dispatched({});
+    Journey.TrainSpeed = 13.95f;
+    const size_t start = sim().Log().size();
+    RunInScript([] { DepartureRamp(); });
+    sim().RunFor(1000);
+    const std::string top = "TrainTravelSpeed(" + std::to_string(Journey.Train) + ", 14)";
+    EXPECT_EQ(sim().Trace(start, {NativeTrainTravelSpeed}), (std::vector<std::string>{top, top}));
 }
 
 TEST_F(TrainAtRiggs, TheLastStopIsMarkedAndTheRampReachesTopSpeedIn280Steps)

@@ -86,6 +86,10 @@ TEST_F(PlayerAwayFromStations, TwentyUnitsAwayIsOutOfReach)
     sim().MovePlayerTo(NearStation(5, 20.05f));
     sim().RunFor(16100);
     EXPECT_EQ(sim().CountCalls(NativePromptBegin), 0u);
+    // Exactly 20 units east of Wallace Station: the float sums are exact, the square is 400.0.
+    sim().MovePlayerTo(NearStation(5, 20.0f));
+    sim().RunFor(16100);
+    EXPECT_EQ(sim().CountCalls(NativePromptBegin), 0u) << "a squared distance of 400 is not below 400";
 }
 
 TEST_F(PlayerAwayFromStations, EitherPlayerTestKeepsThePromptAway)

@@ -2,7 +2,6 @@
 // tests/data, through what it does: the positions it measures from, the points and trains it
 // creates, the fares it shows and charges. The copies are written from the tables' source, never
 // from the plug-in, so a mistyped entry there fails here instead of moving the expectation.
-#include <cstring>
 #include <map>
 
 #include "data/fares.h"
@@ -17,30 +16,8 @@ namespace {
 
 constexpr uint32_t Down = 40, Enter = 13;
 
-Vec3 ArgPoint(const CallRecord& r, size_t first)
-{
-    float v[3];
-    for (size_t i = 0; i < 3; ++i) {
-        const auto bits = static_cast<uint32_t>(r.args[first + i]);
-        std::memcpy(&v[i], &bits, sizeof bits);
-    }
-    return Vec3{v[0], v[1], v[2]};
-}
-
-// Bit for bit: a coordinate off in its last digit is a different point.
-bool Same(Vec3 a, Vec3 b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-std::string Text(Vec3 p) { return FloatText(p.x) + ", " + FloatText(p.y) + ", " + FloatText(p.z); }
-
-std::vector<const CallRecord*> Calls(const Sim& sim, uint64_t hash, size_t first = 0)
-{
-    std::vector<const CallRecord*> calls;
-    for (size_t i = first; i < sim.Log().size(); ++i) {
-        if (sim.Log()[i].hash == hash)
-            calls.push_back(&sim.Log()[i]);
-    }
-    return calls;
-}
+// A point as the call log writes it: "x, y, z", each float in full.
+std::string Point(Vec3 p) { return FloatText(p.x) + ", " + FloatText(p.y) + ", " + FloatText(p.z); }
 
 // A route of tests/data/routes.txt that gives a trip from its origin in one direction, and the
 // draws that make the planner choose it.
@@ -104,14 +81,14 @@ TEST_F(StationSearch, MeasuresFromEveryListedPositionInOrder)
     sim().MovePlayerTo(FarFromStations());
     Load();
     sim().RunFor(100);
-    const std::vector<const CallRecord*> measured = Calls(sim(), NativeSquaredDistance);
+    const std::vector<std::string> measured = sim().Trace(0, {NativeSquaredDistance});
     ASSERT_EQ(measured.size(), SimStationCount);
     for (size_t i = 0; i < SimStationCount; ++i) {
-        // Either side of the measurement may be the player; the other is the station.
-        const Vec3 a = ArgPoint(*measured[i], 0), b = ArgPoint(*measured[i], 3);
-        const Vec3 station = Same(a, FarFromStations()) ? b : a;
-        EXPECT_TRUE(Same(station, SimStationPosition(i)))
-            << "station " << i << ": " << Text(station) << ", listed " << Text(SimStationPosition(i));
+        // The player may be either point of the measurement; the other is the station.
+        const std::string station = Point(SimStationPosition(i));
+        EXPECT_TRUE(measured[i].find("(" + station + ", ") != std::string::npos ||
+                    measured[i].find(", " + station + ")") != std::string::npos)
+            << measured[i] << "; listed: " << station;
     }
 }
 
@@ -149,12 +126,11 @@ TEST_F(PlannedAndDispatched, EveryTripsTrainIsCreatedAtTheListedSpawnPointForIts
         ASSERT_EQ(Journey.TrainDirection, direction);
         const size_t start = sim().Log().size();
         Dispatch();
-        const std::vector<const CallRecord*> created = Calls(sim(), NativeCreateTrain, start);
+        const std::vector<std::string> created = sim().Trace(start, {NativeCreateTrain});
         ASSERT_FALSE(created.empty());
-        const Vec3 listed = SimStations[origin].spawnPoints[direction ? 1 : 0];
-        EXPECT_TRUE(Same(ArgPoint(*created[0], 1), listed))
-            << Text(ArgPoint(*created[0], 1)) << ", listed " << Text(listed);
-        EXPECT_EQ(created[0]->args[4], direction ? 1u : 0u);
+        const std::string listed = Point(SimStations[origin].spawnPoints[direction ? 1 : 0]);
+        EXPECT_NE(created[0].find(", " + listed + (direction ? ", 1, " : ", 0, ")), std::string::npos)
+            << created[0] << "; listed: " << listed;
     }
 }
 
@@ -167,21 +143,19 @@ TEST_F(PlannedAndDispatched, EachDrawCreatesTheListedConfigurationAfterLoadingTh
         sim().ForceRandom(static_cast<int32_t>(draw));
         const size_t start = sim().Log().size();
         Dispatch();
-        const std::vector<const CallRecord*> created = Calls(sim(), NativeCreateTrain, start);
+        const std::vector<std::string> created = sim().Trace(start, {NativeCreateTrain});
         ASSERT_EQ(created.size(), 1u);
-        EXPECT_EQ(Hex(created[0]->args[0]), Hex(SimTrainConfigurations[draw]));
+        EXPECT_EQ(created[0].rfind("CreateTrain(" + Hex(SimTrainConfigurations[draw]) + ", ", 0), 0u) << created[0];
         if (draw > 0)
             continue;
         // The assets: every one requested, and released, in the listed order.
-        std::vector<std::string> requested, released, listed;
-        for (const CallRecord* r : Calls(sim(), NativeAssetRequest, start))
-            requested.push_back(Hex(r->args[0]));
-        for (const CallRecord* r : Calls(sim(), NativeAssetRelease, start))
-            released.push_back(Hex(r->args[0]));
-        for (uint32_t asset : SimTrainAssets)
-            listed.push_back(Hex(asset));
-        EXPECT_EQ(requested, listed);
-        EXPECT_EQ(released, listed);
+        std::vector<std::string> requested, released;
+        for (uint32_t asset : SimTrainAssets) {
+            requested.push_back("AssetRequest(" + Hex(asset) + ", 1)");
+            released.push_back("AssetRelease(" + Hex(asset) + ")");
+        }
+        EXPECT_EQ(sim().Trace(start, {NativeAssetRequest}), requested);
+        EXPECT_EQ(sim().Trace(start, {NativeAssetRelease}), released);
     }
 }
 
@@ -283,7 +257,7 @@ TEST(ProductTablesUnreadEntries, MatchTheCopies)
             if (used.count({i, direction}) != 0)
                 continue;
             const PaddedVector3& p = station.SpawnPoints[direction ? 1 : 0];
-            EXPECT_TRUE(Same(Vec3{p.x, p.y, p.z}, SimStations[i].spawnPoints[direction ? 1 : 0])) << i;
+            EXPECT_EQ(Point(Vec3{p.x, p.y, p.z}), Point(SimStations[i].spawnPoints[direction ? 1 : 0])) << i;
         }
     }
 }
