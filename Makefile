@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 WINE_ENV = WINEDEBUG=-all
 
-.PHONY: all deps linux windows asan demo test check fuzz bench mutants clean
+.PHONY: all deps linux windows asan tsan demo test check fuzz bench mutants clean
 
 all: linux windows
 
@@ -38,19 +38,28 @@ asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 
-# The tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded fuzz run
-# of the simulated host and of the settings reader. FUZZ_SECONDS sets each fuzzer's time.
+tsan: deps
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS)
+
+# The tests again under AddressSanitizer and UndefinedBehaviorSanitizer, the key-state and menu
+# tests with a second key thread under ThreadSanitizer, then a bounded fuzz run of the simulated
+# host (recording and replaying half its sessions), of the settings reader and of the recording
+# reader and replay. FUZZ_SECONDS sets each fuzzer's time.
 FUZZ_SECONDS ?= 60
-check: asan
+check: asan tsan
 	ctest --preset asan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SECONDS)
 
 fuzz: asan
-	mkdir -p build/fuzz/host build/fuzz/settings
+	mkdir -p build/fuzz/host build/fuzz/settings build/fuzz/recording
 	build/asan/host_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 -malloc_limit_mb=256 \
 	    -max_len=4096 -print_final_stats=1 build/fuzz/host fuzz/corpus/host
 	build/asan/settings_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=512 -dict=fuzz/settings.dict \
 	    -print_final_stats=1 build/fuzz/settings
+	build/asan/recording_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 -max_len=65536 \
+	    -print_final_stats=1 build/fuzz/recording fuzz/corpus/recording
 
 bench: linux
 	build/linux/quorvane_bench

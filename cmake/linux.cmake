@@ -1,8 +1,13 @@
 # Native build: the plug-in as a library linked into the simulator, the tool, tests, benchmarks.
 option(QV_SANITIZE "build everything with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(QV_TSAN "build the key-state and menu tests with ThreadSanitizer, and nothing else" OFF)
 if(QV_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
+endif()
+if(QV_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()
 find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
@@ -10,13 +15,25 @@ find_package(CLI11 CONFIG REQUIRED)
 find_package(Threads REQUIRED)
 
 add_library(quorvane_plugin STATIC ${QV_PLUGIN_SOURCES} host/posix_platform.cpp host/profile_int.cpp)
-target_include_directories(quorvane_plugin PUBLIC ${PROJECT_SOURCE_DIR})
+target_include_directories(quorvane_plugin PUBLIC ${PROJECT_SOURCE_DIR} ${QV_GENERATED_DIR})
 target_compile_options(quorvane_plugin PRIVATE ${QV_WARNINGS} -Werror)
 
-add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp sim/picture.cpp sim/soak.cpp)
+add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp sim/picture.cpp sim/soak.cpp
+            sim/recording_reader.cpp sim/replay.cpp)
 target_include_directories(quorvane_sim PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quorvane_sim PUBLIC quorvane_plugin)
 target_compile_options(quorvane_sim PRIVATE -Wall -Wextra)
+
+# The ThreadSanitizer build: the tests where a second thread sends key events while the script
+# runs, without the allocation counter (its operator new clashes with the sanitizer's runtime).
+if(QV_TSAN)
+  add_executable(quorvane_tsan_tests tests/keyboard_test.cpp tests/key_thread_test.cpp tests/menu_test.cpp)
+  target_link_libraries(quorvane_tsan_tests PRIVATE quorvane_sim GTest::gtest GTest::gtest_main)
+  enable_testing()
+  include(GoogleTest)
+  gtest_discover_tests(quorvane_tsan_tests DISCOVERY_TIMEOUT 60)
+  return()
+endif()
 
 add_executable(quorvane-sim tools/quorvane_sim.cpp)
 target_link_libraries(quorvane-sim PRIVATE quorvane_sim CLI11::CLI11)
@@ -66,12 +83,36 @@ add_test(NAME wine.settings-match-windows
                  -DWORK=${CMAKE_BINARY_DIR}/profile_work
                  -P ${PROJECT_SOURCE_DIR}/tests/compare_settings.cmake)
 set_tests_properties(wine.settings-match-windows PROPERTIES TIMEOUT 120 LABELS wine)
+# The same DLL with the second, clang-built hook in the Microsoft ABI: a whole trip, and the
+# orders in which a game may load and free the two.
+foreach(scenario IN ITEMS msvc-trip msvc-hook-freed-first msvc-plugin-before-hook msvc-two-hooks
+                         msvc-unload-in-menu msvc-unload-in-trip)
+  add_test(NAME wine.${scenario}
+           COMMAND ${QV_WINE_RUN} ${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe ${scenario}
+                   ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)
+  set_tests_properties(wine.${scenario} PROPERTIES TIMEOUT 120 LABELS "wine;msvc-abi")
+endforeach()
+add_test(NAME wine.msvc-hook-exports-match-plugin
+         COMMAND ${CMAKE_COMMAND}
+                 -DOBJDUMP=x86_64-w64-mingw32-objdump
+                 -DHOOK=${QV_WINDOWS_BUILD_DIR}/ScriptHookMsvc.dll
+                 -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
+                 -P ${PROJECT_SOURCE_DIR}/tests/check_hook_exports.cmake)
+set_tests_properties(wine.msvc-hook-exports-match-plugin PROPERTIES LABELS "wine;msvc-abi")
 add_test(NAME wine.dll-imports-and-exports
          COMMAND ${CMAKE_COMMAND}
                  -DOBJDUMP=x86_64-w64-mingw32-objdump
                  -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
                  -P ${PROJECT_SOURCE_DIR}/tests/check_dll.cmake)
 set_tests_properties(wine.dll-imports-and-exports PROPERTIES LABELS wine)
+add_test(NAME wine.dll-version-resource
+         COMMAND ${CMAKE_COMMAND}
+                 -DOBJDUMP=x86_64-w64-mingw32-objdump
+                 -DSTRINGS=x86_64-w64-mingw32-strings
+                 -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
+                 -DVERSION=${PROJECT_VERSION}
+                 -P ${PROJECT_SOURCE_DIR}/tests/check_version_resource.cmake)
+set_tests_properties(wine.dll-version-resource PROPERTIES LABELS wine)
 
 # Fuzzers: libFuzzer, so clang only, and in the sanitizer build.
 if(QV_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
@@ -79,6 +120,10 @@ if(QV_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   target_link_libraries(host_fuzz PRIVATE quorvane_sim)
   target_compile_options(host_fuzz PRIVATE -fsanitize=fuzzer)
   target_link_options(host_fuzz PRIVATE -fsanitize=fuzzer)
+  add_executable(recording_fuzz fuzz/recording_fuzz.cpp)
+  target_link_libraries(recording_fuzz PRIVATE quorvane_sim)
+  target_compile_options(recording_fuzz PRIVATE -fsanitize=fuzzer)
+  target_link_options(recording_fuzz PRIVATE -fsanitize=fuzzer)
   add_executable(settings_fuzz fuzz/settings_fuzz.cpp)
   target_link_libraries(settings_fuzz PRIVATE quorvane_plugin)
   target_compile_options(settings_fuzz PRIVATE -fsanitize=fuzzer)

@@ -2,7 +2,8 @@
 // natives' results, the player, keys, the pad, the clock, cash, assets, creation, trains. Runs
 // up to a few thousand frames per input. Fails on a sanitizer report, on any host error (an
 // unknown native, a broken call, a configuration, asset or spawn point the game does not have,
-// a script that stops yielding), and through libFuzzer's limits, on runaway memory.
+// a script that stops yielding), on a recorded session that does not replay call for call, and
+// through libFuzzer's limits, on runaway memory.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
@@ -14,6 +15,8 @@
 
 #include "data/stations.h"
 #include "host/natives.h"
+#include "sim/recording_reader.h"
+#include "sim/replay.h"
 #include "sim/sim.h"
 #include "sim/static_plugin.h"
 
@@ -24,12 +27,14 @@ constexpr int TailFrames = 2500;  // frames run after the input is used up: a di
 
 uint64_t framesRun = 0;
 uint64_t inputsRun = 0;
+uint64_t inputsReplayed = 0;
 
 struct Report {
     ~Report()
     {
-        std::fprintf(stderr, "host_fuzz: %llu inputs, %llu frames\n", static_cast<unsigned long long>(inputsRun),
-                     static_cast<unsigned long long>(framesRun));
+        std::fprintf(stderr, "host_fuzz: %llu inputs, %llu frames, %llu sessions recorded and replayed\n",
+                     static_cast<unsigned long long>(inputsRun), static_cast<unsigned long long>(framesRun),
+                     static_cast<unsigned long long>(inputsReplayed));
     }
 } report;
 
@@ -136,12 +141,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     config.startTick = in.ConsumeIntegral<uint32_t>();
     config.seed = in.ConsumeIntegral<uint32_t>();
     config.gameDir = SettingsDir();
+    // Half the inputs record the session, and it must then replay call for call.
+    const bool record = in.ConsumeBool();
+    const std::string recordingPath = config.gameDir + "/Quorvane.rec";
+    std::remove(recordingPath.c_str());
     {
         const std::string path = config.gameDir + "/Quorvane.ini";
         std::remove(path.c_str());
+        std::ofstream ini(path, std::ios::binary);
+        ini << "[SETTINGS]\nRECORD_SESSION=" << (record ? 1 : 0) << "\n";
         if (in.ConsumeBool()) {
-            std::ofstream ini(path, std::ios::binary);
-            ini << "[SETTINGS]\nMAX_TRAIN_SPEED=" << in.ConsumeRandomLengthString(24) << "\nMENU_UP_KEY="
+            ini << "MAX_TRAIN_SPEED=" << in.ConsumeRandomLengthString(24) << "\nMENU_UP_KEY="
                 << in.ConsumeRandomLengthString(12) << "\nMENU_DOWN_KEY=" << in.ConsumeRandomLengthString(12) << "\n";
         }
     }
@@ -186,6 +196,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const std::string& e : sim.Errors())
             std::fprintf(stderr, "host error: %s\n", e.c_str());
         __builtin_trap();
+    }
+    if (record) {
+        RecordingReader reader;
+        if (!reader.Open(recordingPath)) {
+            std::fprintf(stderr, "the recording does not read back: %s\n", reader.Error().c_str());
+            __builtin_trap();
+        }
+        const ReplayResult replay = ReplaySession(reader);
+        if (replay.outcome != ReplayResult::Identical) {
+            std::fprintf(stderr, "the replay differs: %s\n", replay.difference.c_str());
+            __builtin_trap();
+        }
+        ++inputsReplayed;
     }
     return 0;
 }

@@ -9,4 +9,7 @@ HostApi Host = {
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
     &PlatformTickCount,
     &PlatformReadProfileInt,
+    &PlatformRecordingOpen,
+    &PlatformRecordingWrite,
+    &PlatformRecordingClose,
 };

@@ -27,14 +27,24 @@ struct HostApi {
     uint32_t (*tickCount)();
     uint32_t (*readProfileInt)(const char* section, const char* key, int32_t defaultValue,
                                const char* path);
+
+    // The session recording's file, used only when RECORD_SESSION=1. Open keeps an existing file
+    // under previousPath first and answers null on failure; write puts all the bytes out, unbuffered,
+    // or answers false.
+    void* (*recordingOpen)(const char* path, const char* previousPath);
+    bool (*recordingWrite)(void* file, const void* bytes, uint32_t count);
+    void (*recordingClose)(void* file);
 };
 
 // Bound at load: by the Windows entry from the script hook's exports, by the simulator on Linux.
 // The two OS calls are set before any static initialiser of the plug-in runs.
 extern HostApi Host;
 
-// The platform's own implementations of the two OS calls (win32_entry.cpp on Windows,
+// The platform's own implementations of the OS calls (win32_entry.cpp on Windows,
 // posix_platform.cpp elsewhere); Host starts out pointing at them.
 uint32_t PlatformTickCount();
 uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue,
                                 const char* path);
+void* PlatformRecordingOpen(const char* path, const char* previousPath);
+bool PlatformRecordingWrite(void* file, const void* bytes, uint32_t count);
+void PlatformRecordingClose(void* file);

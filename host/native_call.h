@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "host/host_api.h"
+#include "host/recorder.h"
 
 // Every vector a native returns, and every position the plug-in keeps.
 struct PaddedVector3 {
@@ -86,15 +87,57 @@ inline PaddedVector3 Read<PaddedVector3>(const uint64_t* slots)
 
 } // namespace slot
 
+// What a session recording keeps of each argument and result, by type (see host/recorder.h).
+namespace slot {
+
+inline void Note(int32_t v) { RecordIntArg(v); }
+inline void Note(uint32_t v) { RecordIntArg(static_cast<int32_t>(v)); }
+inline void Note(bool v) { RecordIntArg(v ? 1 : 0); }
+inline void Note(float v) { RecordFloatArg(v); }
+inline void Note(const char* text) { RecordTextArg(text); }
+inline void Note(int32_t* out) { RecordOutArg(*out); }
+inline void Note(Opaque v) { RecordOpaqueArg(v.bits); }
+inline void Note(SignWidened v) { RecordWidenedArg(v.handle); }
+
+// After the call: what the native left in each of the plug-in's variables it was given.
+template <typename T>
+void NoteAfter(T) {}
+inline void NoteAfter(int32_t* out) { RecordOutAfter(*out); }
+
+inline void NoteResult(int32_t v) { RecordIntResult(v); }
+inline void NoteResult(uint32_t v) { RecordIntResult(static_cast<int32_t>(v)); }
+inline void NoteResult(bool v) { RecordIntResult(v ? 1 : 0); }
+inline void NoteResult(float v) { RecordFloatResult(v); }
+inline void NoteResult(Opaque v) { RecordOpaqueResult(v.bits); }
+inline void NoteResult(const PaddedVector3& v) { RecordVectorResult(v.x, v.y, v.z); }
+
+} // namespace slot
+
 // Invoke<int32_t>(NativeGameTime), Invoke<void>(NativePromptRemove, prompt), ...
 template <typename R, typename... Args>
 R Invoke(uint64_t hash, Args... args)
 {
     Host.nativeInit(hash);
     (Host.nativePush64(slot::From(args)), ...);
+    const bool recording = SessionRecording;
+    if (recording) {
+        // Before the call, so that an address argument is recorded with what it held going in.
+        RecordCallBegin(hash, static_cast<int>(sizeof...(Args)));
+        (slot::Note(args), ...);
+    }
     const uint64_t* result = Host.nativeCall();
-    if constexpr (!std::is_void_v<R>) {
-        return slot::Read<R>(result);
+    if constexpr (std::is_void_v<R>) {
+        if (recording) {
+            RecordNoResult();
+            (slot::NoteAfter(args), ...);
+        }
+    } else {
+        const R value = slot::Read<R>(result);
+        if (recording) {
+            slot::NoteResult(value);
+            (slot::NoteAfter(args), ...);
+        }
+        return value;
     }
 }
 
@@ -107,5 +150,16 @@ inline void WaitForGame(uint32_t milliseconds)
 {
     Host.scriptWait(milliseconds);
     ++WaitGeneration;
+    if (SessionRecording)
+        RecordWait(milliseconds);
+}
+
+// GetTickCount as the script reads it (the key handler reads it directly, on its own thread).
+inline uint32_t ScriptTickCount()
+{
+    const uint32_t tick = Host.tickCount();
+    if (SessionRecording)
+        RecordTick(tick);
+    return tick;
 }
 

@@ -17,6 +17,34 @@ uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t de
     return GetPrivateProfileIntA(section, key, defaultValue, path);
 }
 
+// The recording goes straight to the OS, one WriteFile per block and no buffer of the C
+// library's in between, so a game that crashes leaves every block written so far.
+void* PlatformRecordingOpen(const char* path, const char* previousPath)
+{
+    MoveFileExA(path, previousPath, MOVEFILE_REPLACE_EXISTING);  // no earlier file is fine
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+bool PlatformRecordingWrite(void* file, const void* bytes, uint32_t count)
+{
+    const char* p = static_cast<const char*>(bytes);
+    while (count > 0) {
+        DWORD done = 0;
+        if (!WriteFile(static_cast<HANDLE>(file), p, count, &done, nullptr) || done == 0)
+            return false;
+        p += done;
+        count -= done;
+    }
+    return true;
+}
+
+void PlatformRecordingClose(void* file)
+{
+    CloseHandle(static_cast<HANDLE>(file));
+}
+
 namespace {
 
 // The script hook's functions under their MSVC x64 decorated names.
@@ -53,8 +81,19 @@ bool BindFrom(HMODULE module, HostApi& api)
     return true;
 }
 
-// Looks through the process's modules for the one that exports all nine functions. The table
-// is filled only from a module that has them all.
+// Keeps the hook's module loaded for as long as the process lives: one more reference on it,
+// never given back. Without it, a game that frees the hook before the plug-in would leave the
+// plug-in's detach calling scriptUnregister in unmapped memory. (FreeLibrary must not be called
+// from DllMain anyway.)
+void HoldModule(void* codeInIt)
+{
+    HMODULE held = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(codeInIt), &held);
+}
+
+// Looks through the process's modules, in the order the process loaded them, for the first one
+// that exports all nine functions. The table is filled only from a module that has them all, so
+// with two such hooks loaded the plug-in binds to the earlier and registers with it alone.
 bool BindScriptHook()
 {
     HMODULE modules[1024];
@@ -66,6 +105,7 @@ bool BindScriptHook()
         HostApi candidate = Host;
         if (BindFrom(modules[i], candidate)) {
             Host = candidate;
+            HoldModule(reinterpret_cast<void*>(Host.scriptUnregister));
             return true;
         }
     }

@@ -82,7 +82,9 @@ void DispatchTrain()
 
     // Slots the host leaves unfilled hold 0 and are asked about as well.
     int32_t peds[PedCapacity] = {};
-    Host.worldGetAllPeds(peds, PedCapacity);
+    const int32_t count = Host.worldGetAllPeds(peds, PedCapacity);
+    if (SessionRecording)
+        RecordPeds(PedCapacity, count, peds);
     for (int32_t& slot : peds) {
         if (Invoke<bool>(NativePedIsInTheWay, slot))
             ClearAwayPed(&slot);

@@ -16,8 +16,10 @@ constexpr int32_t Armadillo = 1;
 
 bool Decide(Pick pick)
 {
+    // The coin is the lowest bit alone: the rest of the slot is not part of the answer, and a
+    // reading of 2 is tails, not "non-zero, so yes".
     if (pick == Pick::CoinFlip)
-        return Invoke<bool>(NativeCoinFlip);
+        return (Invoke<uint32_t>(NativeCoinFlip) & 1u) != 0;
     return pick == Pick::Yes;
 }
 

@@ -120,6 +120,11 @@ void Stand(int32_t haltEnd)
 void StationStop(bool boarding)
 {
     if (!Invoke<bool>(NativeEntityExists, Journey.Train)) {
+        // The trip ends without its train. The dispatch switched the game-wide switch off for
+        // it, so switch it back on, as giving a train up does; otherwise the game stays as if a
+        // trip were under way. With Train already 0 the dispatch gave up and saw to the switch.
+        if (Journey.Train != 0)
+            Invoke<void>(NativeTrainSwitch, 1);
         Journey.Train = 0;
         return;
     }

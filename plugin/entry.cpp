@@ -1,6 +1,7 @@
 // plugin/entry.cpp -- load and unload. The Windows DllMain forwards here once the script hook is
 // bound; the simulator calls the same routines when it loads the plug-in.
 #include "host/host_api.h"
+#include "host/recorder.h"
 #include "journey/route.h"
 #include "plugin/journey_state.h"
 #include "plugin/keyboard.h"
@@ -23,11 +24,15 @@ void PluginStaticInit()
 int32_t LibraryEntry(void* module, uint32_t reason, void*)
 {
     if (reason == ProcessAttach) {
+        // Only once bound to a hook: a plug-in that stays inert writes no recording either.
+        if (RecordSession)
+            StartSessionRecording(SettingsAsRead);
         Host.scriptRegister(module, &ScriptEntry);
         Host.keyboardHandlerRegister(&KeyboardHandler);
     } else if (reason == ProcessDetach) {
         Host.scriptUnregister(module);
         Host.keyboardHandlerUnregister(&KeyboardHandler);
+        StopSessionRecording();
     }
     return 1;
 }

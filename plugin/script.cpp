@@ -32,7 +32,16 @@ int32_t RandomIntInclusive(int32_t n)
 {
     Host.nativeInit(NativeRandomInt);
     PushTwoInts(0, n + 1);
-    return slot::Read<int32_t>(Host.nativeCall());
+    const bool recording = SessionRecording;
+    if (recording) {
+        RecordCallBegin(NativeRandomInt, 2);
+        RecordIntArg(0);
+        RecordIntArg(n + 1);
+    }
+    const int32_t value = slot::Read<int32_t>(Host.nativeCall());
+    if (recording)
+        RecordIntResult(value);
+    return value;
 }
 
 void PushTwoInts(int32_t a, int32_t b)

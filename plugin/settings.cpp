@@ -8,11 +8,14 @@ float MaxTrainSpeed;
 float ApproachDistanceSq;
 int32_t MenuUpKey;
 int32_t MenuDownKey;
+bool RecordSession;
+RecordedSettings SettingsAsRead;
 
 void ReadSettings()
 {
-    uint32_t speed = Host.readProfileInt("SETTINGS", "MAX_TRAIN_SPEED",
-                                         static_cast<int32_t>(DefaultMaxTrainSpeed), SettingsPath);
+    const uint32_t asRead = Host.readProfileInt("SETTINGS", "MAX_TRAIN_SPEED",
+                                                static_cast<int32_t>(DefaultMaxTrainSpeed), SettingsPath);
+    uint32_t speed = asRead;
     // GetPrivateProfileIntA hands "-5" back as 4294967291. Taken literally that would be a train
     // speed in the billions; anything with the sign bit set was written negative, so use the default.
     if (speed >= 0x80000000u)
@@ -21,6 +24,12 @@ void ReadSettings()
     const float approach = MaxTrainSpeed * 10.0f + 250.0f;
     ApproachDistanceSq = approach * approach;
 
-    MenuUpKey = static_cast<int32_t>(Host.readProfileInt("SETTINGS", "MENU_UP_KEY", 38, SettingsPath));
-    MenuDownKey = static_cast<int32_t>(Host.readProfileInt("SETTINGS", "MENU_DOWN_KEY", 40, SettingsPath));
+    const uint32_t up = Host.readProfileInt("SETTINGS", "MENU_UP_KEY", 38, SettingsPath);
+    const uint32_t down = Host.readProfileInt("SETTINGS", "MENU_DOWN_KEY", 40, SettingsPath);
+    MenuUpKey = static_cast<int32_t>(up);
+    MenuDownKey = static_cast<int32_t>(down);
+
+    const uint32_t record = Host.readProfileInt("SETTINGS", "RECORD_SESSION", 0, SettingsPath);
+    RecordSession = record == 1;
+    SettingsAsRead = RecordedSettings{asRead, up, down, record};
 }

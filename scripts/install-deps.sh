@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need, and nothing that is already there.
+# clang, lld and llvm also build the Microsoft-ABI stand-in hook (clang, lld-link, llvm-dlltool).
 # Safe to run again and again.
 set -euo pipefail
 
@@ -9,7 +10,7 @@ packages=(
   wine wine64
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   librsvg2-bin
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld llvm
 )
 
 missing=()

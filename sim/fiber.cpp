@@ -64,6 +64,18 @@ std::unique_ptr<Fiber> Fiber::Create(size_t stackBytes, Entry entry, void* arg)
 #ifdef QV_ASAN
 #include <sanitizer/common_interface_defs.h>
 #endif
+// ThreadSanitizer keeps a shadow stack and happens-before state per fibre; it has to be told
+// which fibre runs, or it takes a switch for a thread returning from calls it never made.
+#if defined(__SANITIZE_THREAD__)
+#define QV_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QV_TSAN 1
+#endif
+#endif
+#ifdef QV_TSAN
+#include <sanitizer/tsan_interface.h>
+#endif
 
 // QvSwitchContext(save, next): pushes the callee-saved registers and the FPU/SSE control words,
 // stores the stack pointer in *save, loads next and pops the same frame from there.
@@ -117,10 +129,25 @@ QvFiberStart:
 namespace {
 class AsmFiber final : public Fiber {
 public:
-    AsmFiber() = default;
+    AsmFiber()
+    {
+#ifdef QV_TSAN
+        tsanFiber_ = __tsan_get_current_fiber();
+#endif
+    }
+    ~AsmFiber() override
+    {
+#ifdef QV_TSAN
+        if (stack_)
+            __tsan_destroy_fiber(tsanFiber_);
+#endif
+    }
     AsmFiber(size_t stackBytes, Entry entry, void* arg)
         : stack_(new unsigned char[stackBytes]), stackBytes_(stackBytes), entry_(entry), arg_(arg)
     {
+#ifdef QV_TSAN
+        tsanFiber_ = __tsan_create_fiber(0);
+#endif
         entry = &Start;
         arg = this;
         auto top = reinterpret_cast<uintptr_t>(stack_.get() + stackBytes) & ~uintptr_t{15};
@@ -138,6 +165,9 @@ public:
     void SwitchTo(Fiber& target) override
     {
         AsmFiber& to = static_cast<AsmFiber&>(target);
+#ifdef QV_TSAN
+        __tsan_switch_to_fiber(to.tsanFiber_, 0);
+#endif
 #ifdef QV_ASAN
         void* fakeStack = nullptr;
         __sanitizer_start_switch_fiber(&fakeStack, to.stack_ ? to.stack_.get() : to.threadBottom_,
@@ -183,6 +213,9 @@ private:
     const void* threadBottom_ = nullptr;
     size_t threadSize_ = 0;
     void* sp_ = nullptr;
+#ifdef QV_TSAN
+    void* tsanFiber_ = nullptr;
+#endif
 };
 } // namespace
 

@@ -156,7 +156,7 @@ size_t Sim::AssetsHeld() const
     return n;
 }
 
-int32_t Sim::NearestStation(Vec3 p) const
+int32_t Sim::NearestStation(Vec3 p)
 {
     int32_t best = -1;
     float bestDistance = 1e30f;

@@ -2,6 +2,7 @@
 #include "sim/sim.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -14,7 +15,9 @@
 
 namespace {
 
-Sim* current = nullptr;
+// Atomic, like the tick below: a key handler called from another thread reaches the simulator
+// through this pointer for its tick count while the script runs frames.
+std::atomic<Sim*> current{nullptr};
 
 // Thrown out of scriptWait to unwind a parked script when the plug-in is unloaded; only the
 // fibre's own entry catches it.
@@ -33,7 +36,8 @@ Sim::Sim(SimConfig config) : config_(std::move(config)), rng_(config_.seed)
     textFrame_.assign(TextSlots, ~uint64_t{0});
     draws_.reserve(256);
     timerBase_ = now_;
-    RegisterNatives();
+    if (Table().empty())
+        RegisterNatives();
     current = this;
 }
 
@@ -41,7 +45,7 @@ Sim::~Sim()
 {
     // The plug-in's detach calls the hook functions, which must reach this simulator even when
     // another one has been made since.
-    Sim* const previous = current;
+    Sim* const previous = current.load();
     current = this;
     if (module_ != nullptr)
         Unload();
@@ -50,6 +54,20 @@ Sim::~Sim()
 }
 
 Sim* Sim::Current() { return current; }
+
+std::map<uint64_t, Sim::NativeInfo>& Sim::Table()
+{
+    static std::map<uint64_t, NativeInfo> table;
+    return table;
+}
+
+const char* Sim::NativeName(uint64_t hash)
+{
+    if (Table().empty())
+        RegisterNatives();
+    const auto it = Table().find(hash);
+    return it == Table().end() ? nullptr : it->second.name;
+}
 
 void Sim::Error(const std::string& message)
 {
@@ -185,7 +203,7 @@ void Sim::RunFrame()
     ++frame_;
     draws_.clear();
     now_ += config_.frameMs;
-    tick_ += config_.frameMs;
+    tick_.fetch_add(config_.frameMs, std::memory_order_relaxed);
     AdvanceWorld();
 
     // Both buffers keep their capacity, so delivering keys allocates nothing once warm.
@@ -347,6 +365,45 @@ uint32_t Sim::ReadProfileInt(const char* section, const char* key, int32_t defau
     return ::ReadProfileInt(section, key, defaultValue, full.c_str());
 }
 
+// ---- the session recording's file, in the game's folder --------------------------------------
+
+std::string Sim::GamePath(const char* path) const
+{
+    std::string local = config_.gameDir + "/" + path;
+    for (char& c : local) {
+        if (c == '\\')
+            c = '/';
+    }
+    return local;
+}
+
+void* Sim::RecordingOpen(const char* path, const char* previousPath)
+{
+    const std::string target = GamePath(path);
+    std::rename(target.c_str(), GamePath(previousPath).c_str());
+    std::FILE* file = std::fopen(target.c_str(), "wb");
+    if (file != nullptr)
+        Note(std::string("the plug-in records the session to ") + path);
+    return file;
+}
+
+bool Sim::RecordingWrite(void* file, const void* bytes, uint32_t count)
+{
+    if (recordingWritesLeft_ == 0)
+        return false;
+    if (recordingWritesLeft_ > 0)
+        --recordingWritesLeft_;
+    auto* f = static_cast<std::FILE*>(file);
+    const bool ok = std::fwrite(bytes, 1, count, f) == count && std::fflush(f) == 0;
+    recordingBytes_ += ok ? count : 0;
+    return ok;
+}
+
+void Sim::RecordingClose(void* file)
+{
+    std::fclose(static_cast<std::FILE*>(file));
+}
+
 // ---- native dispatch ------------------------------------------------------------------------
 
 void Sim::NativeInit(uint64_t hash)
@@ -389,8 +446,8 @@ uint64_t* Sim::NativeCallNow()
         throw ScriptUnwind{};
     }
 #endif
-    auto it = natives_.find(callHash_);
-    if (it == natives_.end()) {
+    auto it = Table().find(callHash_);
+    if (it == Table().end()) {
         Error("unknown native " + Hex(callHash_));
         return result_;
     }
@@ -435,7 +492,7 @@ size_t Sim::CountCalls(uint64_t hash, size_t first) const
 
 void Sim::Add(uint64_t hash, const char* name, int argc, Handler handler)
 {
-    natives_[hash] = NativeInfo{name, argc, handler};
+    Table()[hash] = NativeInfo{name, argc, handler};
 }
 
 // ---- helpers --------------------------------------------------------------------------------
@@ -490,11 +547,27 @@ uint32_t HProfile(const char* sec, const char* key, int32_t def, const char* pat
     Sim* s = Need();
     return s ? s->ReadProfileInt(sec, key, def, path) : static_cast<uint32_t>(def);
 }
+void* HRecordingOpen(const char* path, const char* previous)
+{
+    Sim* s = Need();
+    return s ? s->RecordingOpen(path, previous) : nullptr;
+}
+bool HRecordingWrite(void* file, const void* bytes, uint32_t count)
+{
+    Sim* s = Need();
+    return s ? s->RecordingWrite(file, bytes, count) : false;
+}
+void HRecordingClose(void* file)
+{
+    if (Sim* s = Need())
+        s->RecordingClose(file);
+}
 } // namespace
 
 HostApi SimHostApi()
 {
-    return HostApi{&HScriptRegister, &HScriptUnregister, &HScriptWait, &HKeyRegister,
-                   &HKeyUnregister,  &HNativeInit,       &HNativePush, &HNativeCall,
-                   &HGetAllPeds,     &HTick,             &HProfile};
+    return HostApi{&HScriptRegister, &HScriptUnregister, &HScriptWait,    &HKeyRegister,
+                   &HKeyUnregister,  &HNativeInit,       &HNativePush,    &HNativeCall,
+                   &HGetAllPeds,     &HTick,             &HProfile,       &HRecordingOpen,
+                   &HRecordingWrite, &HRecordingClose};
 }

@@ -3,6 +3,7 @@
 // Nothing here sleeps or reads the wall clock; game time moves only when a frame is run.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -139,6 +140,10 @@ public:
 
     // The one simulator the script hook functions talk to.
     static Sim* Current();
+    // A native's name in the call log ("PromptBegin"), or null for a hash the game lacks.
+    static const char* NativeName(uint64_t hash);
+    // The station (0 to 12) whose reference point is nearest.
+    static int32_t NearestStation(Vec3 p);
 
     // ---- loading --------------------------------------------------------------------------
     // The module must outlive the simulator, or be unloaded first: the destructor unloads it.
@@ -146,6 +151,9 @@ public:
     void Unload();
     bool ScriptRegistered() const { return scriptEntry_ != nullptr; }
     bool KeyboardHandlerRegistered() const { return keyboardHandler_ != nullptr; }
+    // The handler as registered, for a test that calls it from a thread of its own, as a window
+    // thread of the game would.
+    KeyboardHandlerFn RegisteredKeyboardHandler() const { return keyboardHandler_; }
 
     // ---- time -----------------------------------------------------------------------------
     void RunFrame();
@@ -156,7 +164,8 @@ public:
     bool RunUntil(const std::function<bool()>& condition, int64_t maxMs);
     int64_t Now() const { return now_; }
     int32_t GameClock() const { return static_cast<int32_t>(static_cast<uint32_t>(now_)); }
-    uint32_t Tick() const { return tick_; }
+    // GetTickCount; safe to read from any thread (a key handler on a window thread reads it).
+    uint32_t Tick() const { return tick_.load(std::memory_order_relaxed); }
     uint64_t Frame() const { return frame_; }
     uint32_t FrameMs() const { return config_.frameMs; }
 
@@ -178,7 +187,7 @@ public:
     void SendKeyEvent(uint32_t key, bool isUp, bool wasDown, bool alt);
     // A key pressed in one frame and released in the next (two frames run).
     void TapKey(uint32_t key);
-    void SetTick(uint32_t tick) { tick_ = tick; }
+    void SetTick(uint32_t tick) { tick_.store(tick, std::memory_order_relaxed); }
     // Moves the game clock forward at once, as a long loading screen would.
     void JumpClock(uint32_t ms) { now_ += ms; }
 
@@ -261,6 +270,15 @@ public:
     uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
                             const char* path);
 
+    // The plug-in's session recording, written into the game's folder; failures on demand.
+    void* RecordingOpen(const char* path, const char* previousPath);
+    bool RecordingWrite(void* file, const void* bytes, uint32_t count);
+    void RecordingClose(void* file);
+    // Writes fail once this many more have succeeded (-1: never).
+    void FailRecordingWritesAfter(int writes) { recordingWritesLeft_ = writes; }
+    uint64_t RecordingBytes() const { return recordingBytes_; }
+    std::string GamePath(const char* path) const;
+
     void Error(const std::string& message);
     void Complaint() { ++complaints_; }
     // Calls that named a handle the game no longer knows (a removed prompt, say).
@@ -283,8 +301,10 @@ private:
         Handler handler;
     };
 
-    void RegisterNatives();
-    void Add(uint64_t hash, const char* name, int argc, Handler handler);
+    // The natives the simulated game knows, the same for every simulator: filled once.
+    static std::map<uint64_t, NativeInfo>& Table();
+    static void RegisterNatives();
+    static void Add(uint64_t hash, const char* name, int argc, Handler handler);
     static void FiberMain(void* self);
     void ResumeScript();
     void StopScript();
@@ -324,11 +344,10 @@ private:
     void PlayerCash(NativeCall& c);
     void ChargeCash(NativeCall& c);
     const char* HeldText(uint64_t address);
-    void RegisterTrainNatives();
+    static void RegisterTrainNatives();
     void AdvanceTrains();
     SimTrain* FindTrain(int32_t handle);
     SimPed* FindPed(int32_t handle);
-    int32_t NearestStation(Vec3 p) const;
     void TransitionBegin(NativeCall& c);
     void TransitionEnd(NativeCall& c);
     void AssetIsLoaded(NativeCall& c);
@@ -359,7 +378,7 @@ private:
 
     SimConfig config_;
     int64_t now_ = 0;
-    uint32_t tick_ = 0;
+    std::atomic<uint32_t> tick_{0};
     uint64_t frame_ = 0;
 
     // Script hook state.
@@ -380,7 +399,6 @@ private:
     uint64_t callArgs_[32] = {};
     int callArgc_ = 0;
     uint64_t result_[4] = {};
-    std::map<uint64_t, NativeInfo> natives_;
 
     // World.
     int32_t playerHandle_ = 0x1A2;
@@ -451,6 +469,9 @@ private:
     std::vector<PendingKey> pendingKeys_;
     std::vector<PendingKey> deliveringKeys_;
     std::map<uint32_t, bool> keyDown_;
+
+    int recordingWritesLeft_ = -1;
+    uint64_t recordingBytes_ = 0;
 
     bool logging_ = true;
     std::vector<CallRecord> log_;

@@ -177,6 +177,27 @@ TEST_F(PlannerAlone, ArmadilloToAnotherLineSetsOnlyTheJunctions)
     EXPECT_EQ(Journey.NextStopIndex, 0);
 }
 
+// The coin is the lowest bit of the answer: 2 is tails and 3 heads, whatever the rest holds.
+TEST_F(PlannerAlone, OnlyTheCoinsLowestBitCounts)
+{
+    const uint64_t answers[] = {2, 3, 0xFFFFFFFE, 0xDEADBEEF00000003, 0x100000001, 0xFFFFFFFF};
+    size_t next = 0;
+    sim().SetAnswerHook([&](uint64_t hash, const uint64_t*, int, uint64_t* result) {
+        if (hash == NativeCoinFlip)
+            result[0] = answers[next++];
+    });
+    // From Benedict Point: the direction, then (24, 6, flip) and (24, 1, flip), in that order.
+    for (const bool firstTwice : {false, true}) {
+        Plan(0, 2, -1, 0);
+        EXPECT_EQ(Journey.TrainDirection, firstTwice) << "answered " << answers[next - 3];
+        ASSERT_EQ(RouteJunctions.size(), 5u);
+        EXPECT_EQ(RouteJunctions[1].SwitchState, true) << "answered " << answers[next - 2];
+        EXPECT_EQ(RouteJunctions[4].SwitchState, firstTwice) << "answered " << answers[next - 1];
+        EXPECT_EQ(std::vector<int32_t>(RouteStops.begin(), RouteStops.end()), (std::vector<int32_t>{1, 2}));
+    }
+    sim().SetAnswerHook(nullptr);
+}
+
 TEST_F(PlannerAlone, PairsWithoutARouteChangeOnlyTheNextStop)
 {
     for (const auto& pair : std::vector<std::pair<int32_t, int32_t>>{{13, 4}, {-1, 4}, {3, 3}, {3, 1}, {12, -2}, {9, 13}}) {

@@ -176,11 +176,15 @@ TEST_F(TripFault, TheTrainVanishingInAnyPhaseEndsTheTripAndTheNextOneRuns)
         sim().BoardTrain();
         Buy();
         ASSERT_TRUE(sim().RunUntil([&] { return phase.reached(sim()); }, 10 * 60000));
+        ASSERT_EQ(sim().TrainSwitchState(), 0) << "the switch is off while the trip's train runs";
+        const size_t vanished = sim().Log().size();
         sim().VanishTrain();
         sim().LeaveTrain();
         sim().MovePlayerTo(NearStation(3));
         const bool back = BackToScanning(10 * 60000);
         EXPECT_TRUE(back);
+        EXPECT_EQ(sim().Trace(vanished, {NativeTrainSwitch}), std::vector<std::string>{"TrainSwitch(1)"})
+            << "the trip that ended without its train switches the game back on, once";
         if (!back) {
             for (const WorldEvent& e : sim().Events())
                 std::printf("%s %s\n", FormatGameTime(e.gameTime).c_str(), e.text.c_str());
@@ -192,6 +196,25 @@ TEST_F(TripFault, TheTrainVanishingInAnyPhaseEndsTheTripAndTheNextOneRuns)
         EXPECT_EQ(sim().NegativeSpeedsGiven(), 0);
         CheckHostErrors();
     }
+}
+
+// Gone between its creation and the boarding stop: the stop finds no train and the trip ends
+// there, without a journey tick that could give the train up.
+TEST_F(TripFault, TheTrainVanishingBeforeBoardingSwitchesTheGameBackOnOnce)
+{
+    SetUpWorld();
+    Sim* world = &sim();
+    sim().SetAnswerHook([world](uint64_t hash, const uint64_t*, int, uint64_t*) {
+        if (hash == NativeAfterTrainCreation)
+            world->VanishTrain();
+    });
+    const size_t start = sim().Log().size();
+    Buy();
+    EXPECT_TRUE(BackToScanning(60000));
+    EXPECT_EQ(sim().Trace(start, {NativeTrainSwitch}), (std::vector<std::string>{"TrainSwitch(0)", "TrainSwitch(1)"}));
+    EXPECT_EQ(sim().CountCalls(NativeGiveUpEntity, start), 0u) << "nothing is left to give up";
+    sim().SetAnswerHook(nullptr);
+    NextTripWorks();
 }
 
 TEST_F(TripFault, AssetsThatNeverLoadEndTheDispatch)
@@ -211,9 +234,11 @@ TEST_F(TripFault, ATrainThatIsNeverCreatedEndsTheDispatch)
 {
     SetUpWorld();
     sim().SetTrainExistsFromAttempt(0);
+    const size_t start = sim().Log().size();
     Buy();
     EXPECT_TRUE(BackToScanning(30000));
-    EXPECT_EQ(sim().TrainSwitchState(), 1);
+    EXPECT_EQ(sim().Trace(start, {NativeTrainSwitch}), (std::vector<std::string>{"TrainSwitch(0)", "TrainSwitch(1)"}))
+        << "given up once: the boarding stop that follows adds nothing";
     EXPECT_FALSE(sim().TransitionActive());
     sim().SetTrainExistsFromAttempt(static_cast<int>(sim().Trains().size()) + 1);
     NextTripWorks();

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/win_load_order.h"
+
 int main(int argc, char** argv)
 {
     if (argc != 3) {
@@ -16,6 +18,10 @@ int main(int argc, char** argv)
     }
     const char* scenario = argv[1];
     const char* plugin = argv[2];
+
+    const int msvcFailures = RunMsvcScenario(scenario, plugin);
+    if (msvcFailures >= 0)
+        return msvcFailures == 0 ? 0 : 1;
 
     if (std::strcmp(scenario, "spine-inert-without-hook") == 0) {
         // Without a script hook in the process the plug-in must load, do nothing, and unload.

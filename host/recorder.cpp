@@ -1,0 +1,427 @@
+// host/recorder.cpp -- writes the session recording. Records go into one fixed buffer that is
+// written out as a block (length, records, CRC-32) when it fills, at a wait once a couple of
+// seconds have passed since the last block, and at unload; each block is a single write, so a
+// game that crashes leaves a file readable up to its last block. Never allocates: the buffer and
+// the two dictionaries (hashes, texts) are static. A failed write ends the recording quietly;
+// the plug-in goes on as if it had never been asked to record.
+#include "host/recorder.h"
+
+#include <cstring>
+
+#include "host/host_api.h"
+#include "host/recording_format.h"
+#include "quorvane_version.h"
+
+bool SessionRecording = false;
+
+namespace {
+
+using namespace recording;
+
+constexpr size_t BufferBytes = 128 * 1024;
+// Room for the block's tag and length in front of the payload, written right-aligned at flush
+// so that the whole block leaves in one write.
+constexpr size_t HeadRoom = 6;
+// A new record first sends the block out once the payload has reached this; the largest record
+// (32 arguments of full-length texts) still fits behind it.
+constexpr size_t FlushAbove = 64 * 1024;
+// The end of a block's life on a wait: older records go out even if the buffer is not full.
+constexpr uint32_t FlushEveryMs = 2000;
+// What the cap keeps free for the block in progress and the closing record.
+constexpr uint64_t CapReserve = BufferBytes;
+
+uint8_t Buffer[BufferBytes];
+size_t used = HeadRoom;
+void* file = nullptr;
+uint64_t written = 0;
+uint32_t lastFlushTick = 0;
+uint32_t lastTick = 0;
+
+// Hashes by number, in an open-addressed table; numbers are given in order of first use.
+constexpr uint32_t HashSlots = 256;
+constexpr uint32_t HashNumbers = 192;
+struct HashSlot {
+    uint64_t hash;
+    uint32_t number;
+    bool used;
+};
+HashSlot hashes[HashSlots];
+uint32_t hashCount = 0;
+
+// Texts by number, their bytes kept in a pool.
+constexpr uint32_t TextSlots = 1024;
+constexpr uint32_t TextNumbers = 768;
+constexpr size_t TextPoolBytes = 64 * 1024;
+struct TextSlot {
+    uint32_t offset;
+    uint32_t length;
+    uint32_t fingerprint;
+    uint32_t number;
+    bool used;
+};
+TextSlot texts[TextSlots];
+uint32_t textCount = 0;
+char textPool[TextPoolBytes];
+size_t poolUsed = 0;
+
+void Byte(uint8_t b) { Buffer[used++] = b; }
+
+void Varint(uint64_t v)
+{
+    while (v >= 0x80) {
+        Byte(static_cast<uint8_t>(v | 0x80));
+        v >>= 7;
+    }
+    Byte(static_cast<uint8_t>(v));
+}
+
+void Fixed32(uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        Byte(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void Fixed64(uint64_t v)
+{
+    for (int i = 0; i < 8; ++i)
+        Byte(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void FloatBits(float f)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    Fixed32(bits);
+}
+
+void Close()
+{
+    SessionRecording = false;
+    if (file != nullptr)
+        Host.recordingClose(file);
+    file = nullptr;
+    used = HeadRoom;
+}
+
+// Sends the buffered records out as one block. False (and the recording over) if the write failed.
+bool Flush()
+{
+    if (used == HeadRoom)
+        return true;
+    const size_t payload = used - HeadRoom;
+    Fixed32(Crc32(Buffer + HeadRoom, payload));
+    uint8_t head[HeadRoom];
+    size_t n = 0;
+    head[n++] = BlockTag;
+    for (uint64_t v = payload; ; v >>= 7) {
+        head[n++] = static_cast<uint8_t>(v >= 0x80 ? (v | 0x80) : v);
+        if (v < 0x80)
+            break;
+    }
+    uint8_t* start = Buffer + HeadRoom - n;
+    std::memcpy(start, head, n);
+    const size_t total = n + payload + 4;
+    if (!Host.recordingWrite(file, start, static_cast<uint32_t>(total))) {
+        Close();
+        return false;
+    }
+    written += total;
+    used = HeadRoom;
+    lastFlushTick = Host.tickCount();
+    return true;
+}
+
+void End(EndReason reason)
+{
+    Byte(EndTag);
+    Varint(reason);
+    Flush();
+    Close();
+}
+
+// Called before every record: sends the block out if it is full, and ends the recording at its
+// size cap. False when there is no recording to write to.
+bool Room()
+{
+    if (!SessionRecording)
+        return false;
+    const size_t payload = used - HeadRoom;
+    if (written + payload + CapReserve > RecordingSizeCap) {
+        End(EndSizeCap);
+        return false;
+    }
+    if (payload >= FlushAbove)
+        return Flush();
+    return true;
+}
+
+// 0 inline, 1 define, 2 + n for number n.
+void HashCode(uint64_t hash)
+{
+    uint32_t slot = static_cast<uint32_t>((hash * 0x9E3779B97F4A7C15ull) >> 56) % HashSlots;
+    while (hashes[slot].used && hashes[slot].hash != hash)
+        slot = (slot + 1) % HashSlots;
+    if (hashes[slot].used) {
+        Varint(FirstReference + hashes[slot].number);
+        return;
+    }
+    if (hashCount < HashNumbers) {
+        hashes[slot] = HashSlot{hash, hashCount++, true};
+        Varint(DefineCode);
+    } else {
+        Varint(InlineCode);
+    }
+    Fixed64(hash);
+}
+
+void TextCode(const char* text)
+{
+    size_t length = 0;
+    while (length < MaxTextBytes && text[length] != 0)
+        ++length;
+    uint32_t fingerprint = 2166136261u;
+    for (size_t i = 0; i < length; ++i)
+        fingerprint = (fingerprint ^ static_cast<uint8_t>(text[i])) * 16777619u;
+    uint32_t slot = fingerprint % TextSlots;
+    while (texts[slot].used) {
+        const TextSlot& s = texts[slot];
+        if (s.fingerprint == fingerprint && s.length == length &&
+            std::memcmp(textPool + s.offset, text, length) == 0) {
+            Varint(FirstReference + s.number);
+            return;
+        }
+        slot = (slot + 1) % TextSlots;
+    }
+    if (textCount < TextNumbers && poolUsed + length <= TextPoolBytes) {
+        std::memcpy(textPool + poolUsed, text, length);
+        texts[slot] = TextSlot{static_cast<uint32_t>(poolUsed), static_cast<uint32_t>(length), fingerprint,
+                               textCount++, true};
+        poolUsed += length;
+        Varint(DefineCode);
+    } else {
+        Varint(InlineCode);
+    }
+    Varint(length);
+    std::memcpy(Buffer + used, text, length);
+    used += length;
+}
+
+void Text(const char* text)
+{
+    const size_t length = std::strlen(text);
+    Varint(length);
+    std::memcpy(Buffer + used, text, length);
+    used += length;
+}
+
+} // namespace
+
+uint64_t RecordingSizeCap = DefaultRecordingSizeCap;
+
+void StartSessionRecording(const RecordedSettings& settings)
+{
+    if (SessionRecording || Host.recordingOpen == nullptr)
+        return;
+    file = Host.recordingOpen(RecordingPath, PreviousRecordingPath);
+    if (file == nullptr)
+        return;
+    used = HeadRoom;
+    written = 0;
+    lastTick = 0;
+    hashCount = 0;
+    textCount = 0;
+    poolUsed = 0;
+    std::memset(hashes, 0, sizeof hashes);
+    std::memset(texts, 0, sizeof texts);
+
+    uint8_t start[sizeof Magic + 5];
+    std::memcpy(start, Magic, sizeof Magic);
+    start[sizeof Magic] = static_cast<uint8_t>(FormatVersion);  // below 128: one byte
+    static_assert(FormatVersion < 0x80, "the version after the magic is a one-byte varint");
+    if (!Host.recordingWrite(file, start, sizeof Magic + 1)) {
+        Close();
+        return;
+    }
+    written = sizeof Magic + 1;
+    SessionRecording = true;
+
+    Byte(HeaderTag);
+    Varint(FormatVersion);
+    Text(QuorvaneVersionText);
+    const struct {
+        const char* key;
+        uint32_t value;
+    } read[] = {
+        {"MAX_TRAIN_SPEED", settings.maxTrainSpeed},
+        {"MENU_UP_KEY", settings.menuUpKey},
+        {"MENU_DOWN_KEY", settings.menuDownKey},
+        {"RECORD_SESSION", settings.recordSession},
+    };
+    Varint(sizeof read / sizeof read[0]);
+    for (const auto& s : read) {
+        Text(s.key);
+        Varint(s.value);
+    }
+    // Out at once: even a session that ends in its first second names its version and settings.
+    Flush();
+}
+
+void StopSessionRecording()
+{
+    if (!SessionRecording)
+        return;
+    End(EndUnloaded);
+}
+
+void RecordCallBegin(uint64_t hash, int argumentCount)
+{
+    if (!Room())
+        return;
+    if (argumentCount < 0 || argumentCount > MaxArgs) {
+        Close();  // cannot happen with the plug-in's calls; a recording that cannot say it stops
+        return;
+    }
+    Byte(CallTag);
+    HashCode(hash);
+    Varint(static_cast<uint64_t>(argumentCount));
+}
+
+void RecordIntArg(int32_t value)
+{
+    if (!SessionRecording)
+        return;
+    Byte(IntArg);
+    Varint(ZigZag(value));
+}
+
+void RecordFloatArg(float value)
+{
+    if (!SessionRecording)
+        return;
+    Byte(FloatArg);
+    FloatBits(value);
+}
+
+void RecordTextArg(const char* text)
+{
+    if (!SessionRecording)
+        return;
+    Byte(TextArg);
+    TextCode(text != nullptr ? text : "");
+}
+
+void RecordOutArg(int32_t valueBefore)
+{
+    if (!SessionRecording)
+        return;
+    Byte(OutArg);
+    Varint(ZigZag(valueBefore));
+}
+
+void RecordOpaqueArg(uint64_t value)
+{
+    if (!SessionRecording)
+        return;
+    Byte(OpaqueArg);
+    Fixed64(value);
+}
+
+void RecordWidenedArg(int32_t value)
+{
+    if (!SessionRecording)
+        return;
+    Byte(WidenedArg);
+    Varint(ZigZag(value));
+}
+
+void RecordNoResult()
+{
+    if (SessionRecording)
+        Byte(NoResult);
+}
+
+void RecordIntResult(int32_t value)
+{
+    if (!SessionRecording)
+        return;
+    Byte(IntResult);
+    Varint(ZigZag(value));
+}
+
+void RecordFloatResult(float value)
+{
+    if (!SessionRecording)
+        return;
+    Byte(FloatResult);
+    FloatBits(value);
+}
+
+void RecordOpaqueResult(uint64_t value)
+{
+    if (!SessionRecording)
+        return;
+    Byte(OpaqueResult);
+    Fixed64(value);
+}
+
+void RecordVectorResult(float x, float y, float z)
+{
+    if (!SessionRecording)
+        return;
+    Byte(VectorResult);
+    FloatBits(x);
+    FloatBits(y);
+    FloatBits(z);
+}
+
+void RecordOutAfter(int32_t valueAfter)
+{
+    if (SessionRecording)
+        Varint(ZigZag(valueAfter));
+}
+
+void RecordWait(uint32_t milliseconds)
+{
+    if (!Room())
+        return;
+    Byte(WaitTag);
+    Varint(milliseconds);
+    if (Host.tickCount() - lastFlushTick >= FlushEveryMs)
+        Flush();
+}
+
+void RecordTick(uint32_t tick)
+{
+    if (!Room())
+        return;
+    Byte(TickTag);
+    Varint(ZigZag(static_cast<int32_t>(tick - lastTick)));
+    lastTick = tick;
+}
+
+void RecordKeyWord(uint32_t key, uint64_t word)
+{
+    if (!Room())
+        return;
+    Byte(KeyTag);
+    Varint(key);
+    Varint(word);
+}
+
+void RecordPeds(int32_t capacity, int32_t count, const int32_t* handles)
+{
+    if (!Room())
+        return;
+    // Only up to the last handle written; the rest are the zeros the plug-in put there.
+    size_t filled = 0;
+    for (size_t i = 0; i < static_cast<size_t>(capacity > 0 ? capacity : 0) && i < 4096; ++i) {
+        if (handles[i] != 0)
+            filled = i + 1;
+    }
+    Byte(PedsTag);
+    Varint(static_cast<uint64_t>(capacity));
+    Varint(ZigZag(count));
+    Varint(filled);
+    for (size_t i = 0; i < filled; ++i)
+        Varint(ZigZag(handles[i]));
+}

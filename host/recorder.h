@@ -1,0 +1,54 @@
+// host/recorder.h -- the session recording: with RECORD_SESSION=1 the plug-in writes every input
+// its script takes from the game to .\Quorvane.rec, so that the simulator can replay the session
+// call for call. Off, nothing here runs but the test of SessionRecording. The format is in
+// docs/recording.md. Everything is written from the script fibre; the key handler on another
+// thread never touches the recording (key events are recorded when the script reads them).
+#pragma once
+
+#include <cstdint>
+
+// True while a recording is being written; every record call below does nothing otherwise.
+extern bool SessionRecording;
+
+// What the settings file gave, for the recording's header.
+struct RecordedSettings {
+    uint32_t maxTrainSpeed;
+    uint32_t menuUpKey;
+    uint32_t menuDownKey;
+    uint32_t recordSession;
+};
+
+constexpr const char* RecordingPath = ".\\Quorvane.rec";
+constexpr const char* PreviousRecordingPath = ".\\Quorvane.old.rec";
+// A recording ends, with a closing record, before it would grow past the cap (256 MiB unless a
+// test lowers it); the plug-in goes on.
+constexpr uint64_t DefaultRecordingSizeCap = uint64_t{256} << 20;
+extern uint64_t RecordingSizeCap;
+
+// Opens the file (an existing one is kept as Quorvane.old.rec) and writes the header. A file
+// that cannot be opened leaves the recording off.
+void StartSessionRecording(const RecordedSettings& settings);
+// Writes what is buffered, the closing record, and closes the file.
+void StopSessionRecording();
+
+// One native call, recorded in the order it happens: begin (after the arguments are pushed),
+// each argument as pushed, the result as read, then the value each address argument holds
+// after the call, in argument order.
+void RecordCallBegin(uint64_t hash, int argumentCount);
+void RecordIntArg(int32_t value);
+void RecordFloatArg(float value);
+void RecordTextArg(const char* text);
+void RecordOutArg(int32_t valueBefore);
+void RecordOpaqueArg(uint64_t value);
+void RecordWidenedArg(int32_t value);
+void RecordNoResult();
+void RecordIntResult(int32_t value);
+void RecordFloatResult(float value);
+void RecordOpaqueResult(uint64_t value);
+void RecordVectorResult(float x, float y, float z);
+void RecordOutAfter(int32_t valueAfter);
+
+void RecordWait(uint32_t milliseconds);
+void RecordTick(uint32_t tick);
+void RecordKeyWord(uint32_t key, uint64_t word);
+void RecordPeds(int32_t capacity, int32_t count, const int32_t* handles);

@@ -1,0 +1,99 @@
+// host/recording_format.h -- the constants of a session recording (.rec), shared by the writer
+// in the plug-in and the reader in the simulator. The layout is described in docs/recording.md;
+// change both together and raise RecordingFormatVersion.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace recording {
+
+// "QVREC", CR LF, Ctrl-Z: a text transfer or a truncated copy shows at once.
+constexpr char Magic[8] = {'Q', 'V', 'R', 'E', 'C', '\r', '\n', '\x1A'};
+constexpr uint32_t FormatVersion = 1;
+
+constexpr uint8_t BlockTag = 'B';
+// A block's payload never exceeds this; a reader refuses a larger length as damage.
+constexpr uint32_t MaxBlockPayload = 1u << 20;
+
+// Records, each a tag byte and its fields.
+enum Tag : uint8_t {
+    HeaderTag = 'H',   // format version, plug-in version, the settings read
+    CallTag = 'C',     // one native call: hash, arguments, result, values written back
+    WaitTag = 'W',     // scriptWait returned
+    TickTag = 'T',     // the script read GetTickCount
+    KeyTag = 'K',      // the script read a key's state
+    PedsTag = 'P',     // worldGetAllPeds answered
+    EndTag = 'E',      // the recording ends here
+};
+
+// How an argument was pushed.
+enum ArgKind : uint8_t {
+    IntArg = 1,      // whole number, handle, hash or yes/no in the low half
+    FloatArg = 2,    // single-precision bits in the low half
+    TextArg = 3,     // address of a text: recorded as the text
+    OutArg = 4,      // address of the plug-in's own 32-bit variable: its value before and after
+    OpaqueArg = 5,   // a 64-bit value the game handed out, passed back whole
+    WidenedArg = 6,  // a handle widened with its sign
+};
+
+// What the plug-in read of the result slots.
+enum ResultKind : uint8_t {
+    NoResult = 0,
+    IntResult = 1,     // the first 4 bytes
+    FloatResult = 2,   // the first 4 bytes, as a float
+    OpaqueResult = 3,  // the first 8 bytes
+    VectorResult = 4,  // x, y and z from the low halves of the first three slots
+};
+
+// Hashes and texts are defined once and then referred to by number: 0 inline (not kept),
+// 1 defines the next number, 2 and up refer to number (code - 2).
+constexpr uint32_t InlineCode = 0;
+constexpr uint32_t DefineCode = 1;
+constexpr uint32_t FirstReference = 2;
+
+// Longer texts are cut to this many bytes in a recording (the plug-in's own are far shorter).
+constexpr size_t MaxTextBytes = 1024;
+constexpr int MaxArgs = 32;
+
+enum EndReason : uint32_t {
+    EndUnloaded = 1,   // the plug-in was unloaded
+    EndSizeCap = 2,    // the recording reached its size cap; the plug-in went on without it
+};
+
+// CRC-32 (IEEE, reflected, as zip and PNG use) of each block's payload.
+constexpr uint32_t CrcTableEntry(uint32_t n)
+{
+    for (int k = 0; k < 8; ++k)
+        n = (n & 1u) != 0 ? 0xEDB88320u ^ (n >> 1) : n >> 1;
+    return n;
+}
+
+struct CrcTable {
+    uint32_t entries[256];
+    constexpr CrcTable() : entries()
+    {
+        for (uint32_t i = 0; i < 256; ++i)
+            entries[i] = CrcTableEntry(i);
+    }
+};
+
+inline uint32_t Crc32(const uint8_t* data, size_t length)
+{
+    static constexpr CrcTable table;
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < length; ++i)
+        crc = table.entries[(crc ^ data[i]) & 0xFFu] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+constexpr uint32_t ZigZag(int32_t v)
+{
+    return (static_cast<uint32_t>(v) << 1) ^ static_cast<uint32_t>(v >> 31);
+}
+constexpr int32_t UnZigZag(uint32_t v)
+{
+    return static_cast<int32_t>((v >> 1) ^ (0u - (v & 1u)));
+}
+
+} // namespace recording
