@@ -4,8 +4,12 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#include <stdlib.h>
 
 #include "alloc_counter.h"
 #include "data/stations.h"
@@ -87,10 +91,23 @@ void Record(Sim& sim)
     }
 }
 
-void MenuOneFrameAgainstFloor(benchmark::State& state)
+// With recording on, the plug-in writes the session to a Quorvane.rec in a folder of its own.
+SimConfig PluginConfig(bool recording)
+{
+    SimConfig config;
+    if (recording) {
+        char pattern[] = "/tmp/quorvane_bench_XXXXXX";
+        const char* dir = mkdtemp(pattern);
+        config.gameDir = dir != nullptr ? dir : "/tmp";
+        std::ofstream(config.gameDir + "/Quorvane.ini") << "[SETTINGS]\nRECORD_SESSION=1\n";
+    }
+    return config;
+}
+
+void MenuOneFrame(benchmark::State& state, bool recording)
 {
     StaticPlugin module;
-    Sim plugin;
+    Sim plugin(PluginConfig(recording));
     plugin.MovePlayerTo(AtRiggs());
     plugin.Load(module);
     plugin.RunUntil([&] { return plugin.LivePrompt() != nullptr; }, 1000);
@@ -131,8 +148,19 @@ void MenuOneFrameAgainstFloor(benchmark::State& state)
     state.counters["floor_ns_per_frame"] = floorNs;
     state.counters["ratio"] = pluginNs / floorNs;
     state.counters["allocs_per_frame"] = static_cast<double>(allocations) / static_cast<double>(frames);
+    if (recording) {
+        state.counters["recorded_bytes_per_frame"] =
+            static_cast<double>(plugin.RecordingBytes()) / static_cast<double>(plugin.Frame());
+        plugin.Unload();
+        std::filesystem::remove_all(plugin.GamePath(""));
+    }
 }
+
+void MenuOneFrameAgainstFloor(benchmark::State& state) { MenuOneFrame(state, false); }
+// The same with the session being recorded: the recording's cost on the busiest frame there is.
+void MenuOneFrameRecordingAgainstFloor(benchmark::State& state) { MenuOneFrame(state, true); }
 
 } // namespace
 
 BENCHMARK(MenuOneFrameAgainstFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(MenuOneFrameRecordingAgainstFloor)->Unit(benchmark::kMillisecond);

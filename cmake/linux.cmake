@@ -19,7 +19,7 @@ target_include_directories(quorvane_plugin PUBLIC ${PROJECT_SOURCE_DIR} ${QV_GEN
 target_compile_options(quorvane_plugin PRIVATE ${QV_WARNINGS} -Werror)
 
 add_library(quorvane_sim STATIC ${QV_SIM_SOURCES} sim/static_plugin.cpp sim/picture.cpp sim/soak.cpp
-            sim/recording_reader.cpp sim/replay.cpp)
+            sim/replay.cpp)
 target_include_directories(quorvane_sim PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quorvane_sim PUBLIC quorvane_plugin)
 target_compile_options(quorvane_sim PRIVATE -Wall -Wextra)

@@ -8,6 +8,7 @@
 
 #include "host/host_api.h"
 #include "host/recorder.h"
+#include "host/recording_format.h"
 
 // Every vector a native returns, and every position the plug-in keeps.
 struct PaddedVector3 {
@@ -90,26 +91,22 @@ inline PaddedVector3 Read<PaddedVector3>(const uint64_t* slots)
 // What a session recording keeps of each argument and result, by type (see host/recorder.h).
 namespace slot {
 
-inline void Note(int32_t v) { RecordIntArg(v); }
-inline void Note(uint32_t v) { RecordIntArg(static_cast<int32_t>(v)); }
-inline void Note(bool v) { RecordIntArg(v ? 1 : 0); }
-inline void Note(float v) { RecordFloatArg(v); }
-inline void Note(const char* text) { RecordTextArg(text); }
-inline void Note(int32_t* out) { RecordOutArg(*out); }
-inline void Note(Opaque v) { RecordOpaqueArg(v.bits); }
-inline void Note(SignWidened v) { RecordWidenedArg(v.handle); }
+inline ArgNote NoteOf(int32_t v) { return {recording::IntArg, static_cast<uint32_t>(v), nullptr, nullptr}; }
+inline ArgNote NoteOf(uint32_t v) { return {recording::IntArg, v, nullptr, nullptr}; }
+inline ArgNote NoteOf(bool v) { return {recording::IntArg, v ? 1u : 0u, nullptr, nullptr}; }
+inline ArgNote NoteOf(float v) { return {recording::FloatArg, From(v), nullptr, nullptr}; }
+inline ArgNote NoteOf(const char* text) { return {recording::TextArg, 0, text, nullptr}; }
+// An address: the variable's value going in; the recorder reads it again after the call.
+inline ArgNote NoteOf(int32_t* out) { return {recording::OutArg, static_cast<uint32_t>(*out), nullptr, out}; }
+inline ArgNote NoteOf(Opaque v) { return {recording::OpaqueArg, v.bits, nullptr, nullptr}; }
+inline ArgNote NoteOf(SignWidened v) { return {recording::WidenedArg, static_cast<uint32_t>(v.handle), nullptr, nullptr}; }
 
-// After the call: what the native left in each of the plug-in's variables it was given.
-template <typename T>
-void NoteAfter(T) {}
-inline void NoteAfter(int32_t* out) { RecordOutAfter(*out); }
-
-inline void NoteResult(int32_t v) { RecordIntResult(v); }
-inline void NoteResult(uint32_t v) { RecordIntResult(static_cast<int32_t>(v)); }
-inline void NoteResult(bool v) { RecordIntResult(v ? 1 : 0); }
-inline void NoteResult(float v) { RecordFloatResult(v); }
-inline void NoteResult(Opaque v) { RecordOpaqueResult(v.bits); }
-inline void NoteResult(const PaddedVector3& v) { RecordVectorResult(v.x, v.y, v.z); }
+inline ResultNote ResultOf(int32_t v) { return {recording::IntResult, {static_cast<uint32_t>(v), 0, 0}}; }
+inline ResultNote ResultOf(uint32_t v) { return {recording::IntResult, {v, 0, 0}}; }
+inline ResultNote ResultOf(bool v) { return {recording::IntResult, {v ? 1u : 0u, 0, 0}}; }
+inline ResultNote ResultOf(float v) { return {recording::FloatResult, {From(v), 0, 0}}; }
+inline ResultNote ResultOf(Opaque v) { return {recording::OpaqueResult, {v.bits, 0, 0}}; }
+inline ResultNote ResultOf(const PaddedVector3& v) { return {recording::VectorResult, {From(v.x), From(v.y), From(v.z)}}; }
 
 } // namespace slot
 
@@ -119,24 +116,21 @@ R Invoke(uint64_t hash, Args... args)
 {
     Host.nativeInit(hash);
     (Host.nativePush64(slot::From(args)), ...);
-    const bool recording = SessionRecording;
-    if (recording) {
-        // Before the call, so that an address argument is recorded with what it held going in.
-        RecordCallBegin(hash, static_cast<int>(sizeof...(Args)));
-        (slot::Note(args), ...);
+    if (!SessionRecording) {
+        const uint64_t* result = Host.nativeCall();
+        if constexpr (!std::is_void_v<R>)
+            return slot::Read<R>(result);
+        else
+            return;
     }
+    // Noted before the call, so that an address argument is recorded with what it held going in.
+    const ArgNote notes[sizeof...(Args) > 0 ? sizeof...(Args) : 1] = {slot::NoteOf(args)...};
     const uint64_t* result = Host.nativeCall();
     if constexpr (std::is_void_v<R>) {
-        if (recording) {
-            RecordNoResult();
-            (slot::NoteAfter(args), ...);
-        }
+        RecordCall(hash, notes, static_cast<int>(sizeof...(Args)), ResultNote{recording::NoResult, {0, 0, 0}});
     } else {
         const R value = slot::Read<R>(result);
-        if (recording) {
-            slot::NoteResult(value);
-            (slot::NoteAfter(args), ...);
-        }
+        RecordCall(hash, notes, static_cast<int>(sizeof...(Args)), slot::ResultOf(value));
         return value;
     }
 }

@@ -64,35 +64,45 @@ uint32_t textCount = 0;
 char textPool[TextPoolBytes];
 size_t poolUsed = 0;
 
-void Byte(uint8_t b) { Buffer[used++] = b; }
+// Writes at a cursor of its own, kept in a register while a record is built; the buffer's fill
+// is stored once at the end (a byte store through the buffer could otherwise alias it).
+struct Out {
+    uint8_t* p = Buffer + used;
+    ~Out() { used = static_cast<size_t>(p - Buffer); }
 
-void Varint(uint64_t v)
-{
-    while (v >= 0x80) {
-        Byte(static_cast<uint8_t>(v | 0x80));
-        v >>= 7;
+    void Byte(uint8_t b) { *p++ = b; }
+    void Varint(uint64_t v)
+    {
+        while (v >= 0x80) {
+            *p++ = static_cast<uint8_t>(v | 0x80);
+            v >>= 7;
+        }
+        *p++ = static_cast<uint8_t>(v);
     }
-    Byte(static_cast<uint8_t>(v));
-}
-
-void Fixed32(uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        Byte(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void Fixed64(uint64_t v)
-{
-    for (int i = 0; i < 8; ++i)
-        Byte(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void FloatBits(float f)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    Fixed32(bits);
-}
+    void Fixed32(uint32_t v)
+    {
+        std::memcpy(p, &v, 4);  // little-endian on every target we build
+        p += 4;
+    }
+    void Fixed64(uint64_t v)
+    {
+        std::memcpy(p, &v, 8);
+        p += 8;
+    }
+    void Bytes(const void* data, size_t n)
+    {
+        std::memcpy(p, data, n);
+        p += n;
+    }
+    void Text(const char* text)
+    {
+        const size_t length = std::strlen(text);
+        Varint(length);
+        Bytes(text, length);
+    }
+    void HashCode(uint64_t hash);
+    void TextCode(const char* text);
+};
 
 void Close()
 {
@@ -109,11 +119,14 @@ bool Flush()
     if (used == HeadRoom)
         return true;
     const size_t payload = used - HeadRoom;
-    Fixed32(Crc32(Buffer + HeadRoom, payload));
+    {
+        Out out;
+        out.Fixed32(Crc32(Buffer + HeadRoom, payload));
+    }
     uint8_t head[HeadRoom];
     size_t n = 0;
     head[n++] = BlockTag;
-    for (uint64_t v = payload; ; v >>= 7) {
+    for (uint64_t v = payload;; v >>= 7) {
         head[n++] = static_cast<uint8_t>(v >= 0x80 ? (v | 0x80) : v);
         if (v < 0x80)
             break;
@@ -133,8 +146,11 @@ bool Flush()
 
 void End(EndReason reason)
 {
-    Byte(EndTag);
-    Varint(reason);
+    {
+        Out out;
+        out.Byte(EndTag);
+        out.Varint(reason);
+    }
     Flush();
     Close();
 }
@@ -156,7 +172,7 @@ bool Room()
 }
 
 // 0 inline, 1 define, 2 + n for number n.
-void HashCode(uint64_t hash)
+void Out::HashCode(uint64_t hash)
 {
     uint32_t slot = static_cast<uint32_t>((hash * 0x9E3779B97F4A7C15ull) >> 56) % HashSlots;
     while (hashes[slot].used && hashes[slot].hash != hash)
@@ -174,20 +190,32 @@ void HashCode(uint64_t hash)
     Fixed64(hash);
 }
 
-void TextCode(const char* text)
+// A cheap fingerprint: the length and three 8-byte windows (start, middle, end); equal texts are
+// then confirmed byte for byte.
+uint32_t Fingerprint(const char* text, size_t length)
 {
-    size_t length = 0;
-    while (length < MaxTextBytes && text[length] != 0)
-        ++length;
-    uint32_t fingerprint = 2166136261u;
-    for (size_t i = 0; i < length; ++i)
-        fingerprint = (fingerprint ^ static_cast<uint8_t>(text[i])) * 16777619u;
+    uint64_t words[3] = {0, 0, 0};
+    const size_t take = length < 8 ? length : 8;
+    std::memcpy(&words[0], text, take);
+    std::memcpy(&words[1], text + length / 2 - (length / 2 < take ? length / 2 : take / 2), take);
+    std::memcpy(&words[2], text + length - take, take);
+    uint64_t h = length * 0x9E3779B97F4A7C15ull;
+    for (uint64_t w : words)
+        h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+    return static_cast<uint32_t>(h >> 32);
+}
+
+void Out::TextCode(const char* text)
+{
+    size_t length = std::strlen(text);
+    if (length > MaxTextBytes)
+        length = MaxTextBytes;
+    const uint32_t fingerprint = Fingerprint(text, length);
     uint32_t slot = fingerprint % TextSlots;
     while (texts[slot].used) {
-        const TextSlot& s = texts[slot];
-        if (s.fingerprint == fingerprint && s.length == length &&
-            std::memcmp(textPool + s.offset, text, length) == 0) {
-            Varint(FirstReference + s.number);
+        const TextSlot& t = texts[slot];
+        if (t.fingerprint == fingerprint && t.length == length && std::memcmp(textPool + t.offset, text, length) == 0) {
+            Varint(FirstReference + t.number);
             return;
         }
         slot = (slot + 1) % TextSlots;
@@ -202,16 +230,7 @@ void TextCode(const char* text)
         Varint(InlineCode);
     }
     Varint(length);
-    std::memcpy(Buffer + used, text, length);
-    used += length;
-}
-
-void Text(const char* text)
-{
-    const size_t length = std::strlen(text);
-    Varint(length);
-    std::memcpy(Buffer + used, text, length);
-    used += length;
+    Bytes(text, length);
 }
 
 } // namespace
@@ -234,33 +253,36 @@ void StartSessionRecording(const RecordedSettings& settings)
     std::memset(hashes, 0, sizeof hashes);
     std::memset(texts, 0, sizeof texts);
 
-    uint8_t start[sizeof Magic + 5];
+    uint8_t start[sizeof Magic + 1];
     std::memcpy(start, Magic, sizeof Magic);
-    start[sizeof Magic] = static_cast<uint8_t>(FormatVersion);  // below 128: one byte
     static_assert(FormatVersion < 0x80, "the version after the magic is a one-byte varint");
-    if (!Host.recordingWrite(file, start, sizeof Magic + 1)) {
+    start[sizeof Magic] = static_cast<uint8_t>(FormatVersion);
+    if (!Host.recordingWrite(file, start, sizeof start)) {
         Close();
         return;
     }
-    written = sizeof Magic + 1;
+    written = sizeof start;
     SessionRecording = true;
 
-    Byte(HeaderTag);
-    Varint(FormatVersion);
-    Text(QuorvaneVersionText);
-    const struct {
-        const char* key;
-        uint32_t value;
-    } read[] = {
-        {"MAX_TRAIN_SPEED", settings.maxTrainSpeed},
-        {"MENU_UP_KEY", settings.menuUpKey},
-        {"MENU_DOWN_KEY", settings.menuDownKey},
-        {"RECORD_SESSION", settings.recordSession},
-    };
-    Varint(sizeof read / sizeof read[0]);
-    for (const auto& s : read) {
-        Text(s.key);
-        Varint(s.value);
+    {
+        Out out;
+        out.Byte(HeaderTag);
+        out.Varint(FormatVersion);
+        out.Text(QuorvaneVersionText);
+        const struct {
+            const char* key;
+            uint32_t value;
+        } read[] = {
+            {"MAX_TRAIN_SPEED", settings.maxTrainSpeed},
+            {"MENU_UP_KEY", settings.menuUpKey},
+            {"MENU_DOWN_KEY", settings.menuDownKey},
+            {"RECORD_SESSION", settings.recordSession},
+        };
+        out.Varint(sizeof read / sizeof read[0]);
+        for (const auto& r : read) {
+            out.Text(r.key);
+            out.Varint(r.value);
+        }
     }
     // Out at once: even a session that ends in its first second names its version and settings.
     Flush();
@@ -268,124 +290,73 @@ void StartSessionRecording(const RecordedSettings& settings)
 
 void StopSessionRecording()
 {
-    if (!SessionRecording)
-        return;
-    End(EndUnloaded);
+    if (SessionRecording)
+        End(EndUnloaded);
 }
 
-void RecordCallBegin(uint64_t hash, int argumentCount)
+void RecordCall(uint64_t hash, const ArgNote* args, int count, const ResultNote& result)
 {
     if (!Room())
         return;
-    if (argumentCount < 0 || argumentCount > MaxArgs) {
+    if (count < 0 || count > MaxArgs) {
         Close();  // cannot happen with the plug-in's calls; a recording that cannot say it stops
         return;
     }
-    Byte(CallTag);
-    HashCode(hash);
-    Varint(static_cast<uint64_t>(argumentCount));
-}
-
-void RecordIntArg(int32_t value)
-{
-    if (!SessionRecording)
-        return;
-    Byte(IntArg);
-    Varint(ZigZag(value));
-}
-
-void RecordFloatArg(float value)
-{
-    if (!SessionRecording)
-        return;
-    Byte(FloatArg);
-    FloatBits(value);
-}
-
-void RecordTextArg(const char* text)
-{
-    if (!SessionRecording)
-        return;
-    Byte(TextArg);
-    TextCode(text != nullptr ? text : "");
-}
-
-void RecordOutArg(int32_t valueBefore)
-{
-    if (!SessionRecording)
-        return;
-    Byte(OutArg);
-    Varint(ZigZag(valueBefore));
-}
-
-void RecordOpaqueArg(uint64_t value)
-{
-    if (!SessionRecording)
-        return;
-    Byte(OpaqueArg);
-    Fixed64(value);
-}
-
-void RecordWidenedArg(int32_t value)
-{
-    if (!SessionRecording)
-        return;
-    Byte(WidenedArg);
-    Varint(ZigZag(value));
-}
-
-void RecordNoResult()
-{
-    if (SessionRecording)
-        Byte(NoResult);
-}
-
-void RecordIntResult(int32_t value)
-{
-    if (!SessionRecording)
-        return;
-    Byte(IntResult);
-    Varint(ZigZag(value));
-}
-
-void RecordFloatResult(float value)
-{
-    if (!SessionRecording)
-        return;
-    Byte(FloatResult);
-    FloatBits(value);
-}
-
-void RecordOpaqueResult(uint64_t value)
-{
-    if (!SessionRecording)
-        return;
-    Byte(OpaqueResult);
-    Fixed64(value);
-}
-
-void RecordVectorResult(float x, float y, float z)
-{
-    if (!SessionRecording)
-        return;
-    Byte(VectorResult);
-    FloatBits(x);
-    FloatBits(y);
-    FloatBits(z);
-}
-
-void RecordOutAfter(int32_t valueAfter)
-{
-    if (SessionRecording)
-        Varint(ZigZag(valueAfter));
+    Out out;
+    out.Byte(CallTag);
+    out.HashCode(hash);
+    out.Varint(static_cast<uint64_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const ArgNote& a = args[i];
+        out.Byte(a.kind);
+        switch (a.kind) {
+        case TextArg:
+            out.TextCode(a.text != nullptr ? a.text : "");
+            break;
+        case FloatArg:
+            out.Fixed32(static_cast<uint32_t>(a.value));
+            break;
+        case OpaqueArg:
+            out.Fixed64(a.value);
+            break;
+        default:  // whole numbers, widened handles, an address's value before
+            out.Varint(ZigZag(static_cast<int32_t>(a.value)));
+            break;
+        }
+    }
+    out.Byte(result.kind);
+    switch (result.kind) {
+    case IntResult:
+        out.Varint(ZigZag(static_cast<int32_t>(result.value[0])));
+        break;
+    case FloatResult:
+        out.Fixed32(static_cast<uint32_t>(result.value[0]));
+        break;
+    case OpaqueResult:
+        out.Fixed64(result.value[0]);
+        break;
+    case VectorResult:
+        for (uint64_t v : result.value)
+            out.Fixed32(static_cast<uint32_t>(v));
+        break;
+    default:
+        break;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (args[i].kind == OutArg)
+            out.Varint(ZigZag(*args[i].out));
+    }
 }
 
 void RecordWait(uint32_t milliseconds)
 {
     if (!Room())
         return;
-    Byte(WaitTag);
-    Varint(milliseconds);
+    {
+        Out out;
+        out.Byte(WaitTag);
+        out.Varint(milliseconds);
+    }
     if (Host.tickCount() - lastFlushTick >= FlushEveryMs)
         Flush();
 }
@@ -394,8 +365,9 @@ void RecordTick(uint32_t tick)
 {
     if (!Room())
         return;
-    Byte(TickTag);
-    Varint(ZigZag(static_cast<int32_t>(tick - lastTick)));
+    Out out;
+    out.Byte(TickTag);
+    out.Varint(ZigZag(static_cast<int32_t>(tick - lastTick)));
     lastTick = tick;
 }
 
@@ -403,9 +375,10 @@ void RecordKeyWord(uint32_t key, uint64_t word)
 {
     if (!Room())
         return;
-    Byte(KeyTag);
-    Varint(key);
-    Varint(word);
+    Out out;
+    out.Byte(KeyTag);
+    out.Varint(key);
+    out.Varint(word);
 }
 
 void RecordPeds(int32_t capacity, int32_t count, const int32_t* handles)
@@ -418,10 +391,11 @@ void RecordPeds(int32_t capacity, int32_t count, const int32_t* handles)
         if (handles[i] != 0)
             filled = i + 1;
     }
-    Byte(PedsTag);
-    Varint(static_cast<uint64_t>(capacity));
-    Varint(ZigZag(count));
-    Varint(filled);
+    Out out;
+    out.Byte(PedsTag);
+    out.Varint(static_cast<uint64_t>(capacity));
+    out.Varint(ZigZag(count));
+    out.Varint(filled);
     for (size_t i = 0; i < filled; ++i)
-        Varint(ZigZag(handles[i]));
+        out.Varint(ZigZag(handles[i]));
 }

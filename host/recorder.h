@@ -31,22 +31,19 @@ void StartSessionRecording(const RecordedSettings& settings);
 // Writes what is buffered, the closing record, and closes the file.
 void StopSessionRecording();
 
-// One native call, recorded in the order it happens: begin (after the arguments are pushed),
-// each argument as pushed, the result as read, then the value each address argument holds
-// after the call, in argument order.
-void RecordCallBegin(uint64_t hash, int argumentCount);
-void RecordIntArg(int32_t value);
-void RecordFloatArg(float value);
-void RecordTextArg(const char* text);
-void RecordOutArg(int32_t valueBefore);
-void RecordOpaqueArg(uint64_t value);
-void RecordWidenedArg(int32_t value);
-void RecordNoResult();
-void RecordIntResult(int32_t value);
-void RecordFloatResult(float value);
-void RecordOpaqueResult(uint64_t value);
-void RecordVectorResult(float x, float y, float z);
-void RecordOutAfter(int32_t valueAfter);
+// One native call: what was pushed, and what the plug-in read back.
+struct ArgNote {
+    uint8_t kind;           // recording::ArgKind
+    uint64_t value;         // the 32-bit value, float bits or opaque value; an address's value before
+    const char* text;       // a text argument
+    const int32_t* out;     // an address argument, read again after the call
+};
+struct ResultNote {
+    uint8_t kind;           // recording::ResultKind
+    uint64_t value[3];      // a 32-bit value or float bits, an opaque value, or a vector's x, y, z bits
+};
+// Called after the call returns and its result is read; the argument notes were taken before it.
+void RecordCall(uint64_t hash, const ArgNote* args, int count, const ResultNote& result);
 
 void RecordWait(uint32_t milliseconds);
 void RecordTick(uint32_t tick);

@@ -32,15 +32,11 @@ int32_t RandomIntInclusive(int32_t n)
 {
     Host.nativeInit(NativeRandomInt);
     PushTwoInts(0, n + 1);
-    const bool recording = SessionRecording;
-    if (recording) {
-        RecordCallBegin(NativeRandomInt, 2);
-        RecordIntArg(0);
-        RecordIntArg(n + 1);
-    }
     const int32_t value = slot::Read<int32_t>(Host.nativeCall());
-    if (recording)
-        RecordIntResult(value);
+    if (SessionRecording) {
+        const ArgNote notes[2] = {slot::NoteOf(0), slot::NoteOf(n + 1)};
+        RecordCall(NativeRandomInt, notes, 2, slot::ResultOf(value));
+    }
     return value;
 }
 

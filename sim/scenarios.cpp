@@ -354,6 +354,7 @@ const Scenario Scenarios[] = {
     {"menu-purchase", &MenuPurchase},
     {"journey-ride", &JourneyRide},
     {"settings-from-ini", &SettingsFromIni},
+    {"record-sessions", &RecordSessions},
 };
 
 } // namespace

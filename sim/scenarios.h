@@ -12,3 +12,7 @@
 // or -1 for an unknown name.
 int RunScenario(const std::string& name, PluginModule& plugin, std::ostream& out);
 std::vector<std::string> ScenarioNames();
+
+// Three sessions played with RECORD_SESSION=1, each in its own folder under recorded-sessions/
+// in the working folder (sim/recorded_scenarios.cpp).
+int RecordSessions(PluginModule& plugin, std::ostream& out);

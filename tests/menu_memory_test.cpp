@@ -1,6 +1,8 @@
 // tests/menu_memory_test.cpp -- an open menu touches the heap neither in the plug-in nor in the
 // simulated host, however long it stays open.
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "alloc_counter.h"
 #include "sim_fixture.h"
@@ -59,4 +61,37 @@ TEST_F(MenuOpenForLong, AMillionFramesKeepMemoryFlat)
     EXPECT_EQ(after.Live(), before.Live());
     EXPECT_EQ(Journey.ActiveMenu, 1);
     EXPECT_EQ(sim().Cash(), 0);
+}
+
+// The same with the session being recorded: records go into a static buffer and out in blocks.
+class MenuOpenWhileRecording : public MenuOpenForLong {
+protected:
+    void SetUp() override
+    {
+        dir_ = std::filesystem::temp_directory_path() / "quorvane_menu_recording";
+        std::filesystem::create_directories(dir_);
+        std::ofstream(dir_ / "Quorvane.ini") << "[SETTINGS]\nRECORD_SESSION=1\n";
+        SimConfig config;
+        config.gameDir = dir_.string();
+        MakeSim(config);
+        MenuOpenForLong::SetUp();
+    }
+    void TearDown() override
+    {
+        MenuOpenForLong::TearDown();
+        std::filesystem::remove_all(dir_);
+    }
+    std::filesystem::path dir_;
+};
+
+TEST_F(MenuOpenWhileRecording, FramesMakeNoAllocationOnceWarm)
+{
+    Browse();
+    const HeapCounts before = CurrentHeapCounts();
+    const uint64_t written = sim().RecordingBytes();
+    sim().RunFrames(20000);
+    Browse();
+    const HeapCounts after = CurrentHeapCounts();
+    EXPECT_EQ(after.allocations - before.allocations, 0u);
+    EXPECT_GT(sim().RecordingBytes(), written + 1000000) << "the frames were recorded, and written out";
 }

@@ -308,3 +308,39 @@ TEST_F(RecordedSession, DamagedTruncatedAndForeignFilesAreOneSentence)
     twice.insert(twice.end(), good.begin(), good.end());
     refused(twice, "damaged: block");
 }
+
+TEST(RecordingChecksum, IsTheCrc32OfZipAndPng)
+{
+    const std::string check = "123456789";  // the standard check value of CRC-32 (IEEE)
+    EXPECT_EQ(recording::Crc32(reinterpret_cast<const uint8_t*>(check.data()), check.size()), 0xCBF43926u);
+    const std::string fox = "The quick brown fox jumps over the lazy dog";
+    EXPECT_EQ(recording::Crc32(reinterpret_cast<const uint8_t*>(fox.data()), fox.size()), 0x414FA339u);
+}
+
+// Sessions recorded with the real Quorvane.asi under Wine (the record-sessions scenario), kept as
+// regression tests: the plug-in as built now must make exactly the calls it made then, and each
+// NAME.expect beside NAME.rec lists lines its replay's timeline must hold.
+TEST(KeptRecordings, EachReplaysCallForCall)
+{
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(QV_TEST_DATA "/recordings")) {
+        if (entry.path().extension() != ".rec")
+            continue;
+        ++files;
+        SCOPED_TRACE(entry.path().filename().string());
+        RecordingReader reader;
+        ASSERT_TRUE(reader.Open(entry.path().string())) << reader.Error();
+        EXPECT_TRUE(reader.Closed());
+        const ReplayResult r = ReplaySession(reader);
+        EXPECT_EQ(r.outcome, ReplayResult::Identical) << r.difference;
+        EXPECT_GT(r.calls, 1000u);
+        std::ifstream expect(fs::path(entry.path()).replace_extension(".expect"));
+        for (std::string line; std::getline(expect, line);) {
+            bool seen = false;
+            for (const ReplayEvent& e : r.timeline)
+                seen = seen || e.text == line;
+            EXPECT_TRUE(seen) << line;
+        }
+    }
+    EXPECT_GE(files, 3u) << "one recording per line of the map and a refusal";
+}
