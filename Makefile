@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 WINE_ENV = WINEDEBUG=-all
 
-.PHONY: all deps linux windows asan tsan demo dist test check fuzz bench clean
+.PHONY: all deps linux windows asan tsan demo dist test check fuzz bench mutants clean
 
 all: linux windows
 
@@ -68,6 +68,11 @@ fuzz: asan
 
 bench: linux
 	build/linux/quorvane_bench
+
+# Plants each fault of tests/mutants.txt alone in a scratch copy of the tree and runs the Linux
+# suite against it. Long, so not part of CI; MUTANTS='pattern' runs only the matching entries.
+mutants: deps
+	scripts/mutants.sh '$(MUTANTS)'
 
 clean:
 	rm -rf build dist

@@ -21,8 +21,7 @@ target_compile_definitions(Quorvane PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX PSAPI_V
 target_link_options(Quorvane PRIVATE ${QV_STATIC_RUNTIME} -Wl,--exclude-all-symbols -s)
 set_target_properties(Quorvane PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME "Quorvane")
 
-add_library(ScriptHookSim SHARED ${QV_SIM_SOURCES} host/profile_int.cpp data/stations.cpp data/trains.cpp
-            sim/win_hook.cpp sim/win_hook.def)
+add_library(ScriptHookSim SHARED ${QV_SIM_SOURCES} host/profile_int.cpp sim/win_hook.cpp sim/win_hook.def)
 target_include_directories(ScriptHookSim PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(ScriptHookSim PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX QV_HOOK_BUILD)
 target_link_options(ScriptHookSim PRIVATE ${QV_STATIC_RUNTIME})

@@ -10,11 +10,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "data/stations.h"
-#include "data/trains.h"
 #include "host/natives.h"
 #include "sim/native_call_sim.h"
 #include "sim/sim.h"
+#include "sim/world_data.h"
 
 const char* SimStationName(int32_t station)
 {
@@ -35,6 +34,21 @@ float Length(Vec3 a, Vec3 b)
 {
     const float dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
     return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+template <size_t N>
+bool Listed(const uint32_t (&list)[N], uint32_t value)
+{
+    return std::find(list, list + N, value) != list + N;
+}
+
+// The game answers for its own assets only; asking about any other is the plug-in's fault.
+bool KnownAsset(NativeCall& c, uint32_t asset)
+{
+    if (Listed(SimTrainAssets, asset))
+        return true;
+    c.Fail("an asset the game does not have");
+    return false;
 }
 } // namespace
 
@@ -146,9 +160,8 @@ int32_t Sim::NearestStation(Vec3 p)
 {
     int32_t best = -1;
     float bestDistance = 1e30f;
-    for (size_t i = 0; i < StationTable.size(); ++i) {
-        const PaddedVector3& s = StationTable[i].Position;
-        const float d = Length(p, Vec3{s.x, s.y, s.z});
+    for (size_t i = 0; i < SimStationCount; ++i) {
+        const float d = Length(p, SimStations[i].position);
         if (d < bestDistance) {
             bestDistance = d;
             best = static_cast<int32_t>(i);
@@ -227,7 +240,12 @@ void Sim::TransitionEnd(NativeCall& c)
 
 void Sim::AssetIsLoaded(NativeCall& c)
 {
-    AssetState& a = assets_[c.Hash(0)];
+    const uint32_t asset = c.Hash(0);
+    if (!KnownAsset(c, asset)) {
+        c.ReturnBool(false);
+        return;
+    }
+    AssetState& a = assets_[asset];
     if (assetsPreloaded_)
         a.loaded = true;
     if (a.requested && !a.loaded && assetLoadFrames_ >= 0 &&
@@ -239,8 +257,8 @@ void Sim::AssetIsLoaded(NativeCall& c)
 void Sim::AssetRequest(NativeCall& c)
 {
     const uint32_t asset = c.Hash(0);
-    if (std::find(TrainListTwo.begin(), TrainListTwo.end(), asset) == TrainListTwo.end())
-        c.Fail("an asset the game does not have");
+    if (!KnownAsset(c, asset))
+        return;
     AssetState& a = assets_[asset];
     if (c.Int(1) != 1)
         c.Fail("second argument must be 1");
@@ -252,8 +270,9 @@ void Sim::AssetRequest(NativeCall& c)
 
 void Sim::AssetRelease(NativeCall& c)
 {
-    AssetState& a = assets_[c.Hash(0)];
-    a = AssetState{};
+    const uint32_t asset = c.Hash(0);
+    if (KnownAsset(c, asset))
+        assets_[asset] = AssetState{};
 }
 
 void Sim::PedIsInTheWay(NativeCall& c)
@@ -292,11 +311,11 @@ void Sim::CreateTrain(NativeCall& c)
     const int32_t direction = c.Int(4);
     if ((direction != 0 && direction != 1) || c.Int(5) != 1 || c.Int(6) != 1 || c.Int(7) != 1)
         c.Fail("direction must be 0 or 1 and the last three arguments 1");
-    if (std::find(TrainListOne.begin(), TrainListOne.end(), configuration) == TrainListOne.end())
+    if (!Listed(SimTrainConfigurations, configuration))
         c.Fail("a train configuration the game does not have");
     bool onTrack = false;
-    for (const Station& station : StationTable) {
-        for (const PaddedVector3& p : station.SpawnPoints)
+    for (const SimStation& station : SimStations) {
+        for (const Vec3& p : station.spawnPoints)
             onTrack = onTrack || (p.x == spawn.x && p.y == spawn.y && p.z == spawn.z);
     }
     if (!onTrack)

@@ -16,7 +16,7 @@
 #include <map>
 #include <sstream>
 
-#include "data/stations.h"
+#include "sim/world_data.h"
 
 extern char** environ;
 
@@ -306,11 +306,11 @@ std::string Money(int32_t cents)
 std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCents)
 {
     double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
-    for (const Station& s : StationTable) {
-        minX = std::min(minX, static_cast<double>(s.Position.x));
-        maxX = std::max(maxX, static_cast<double>(s.Position.x));
-        minY = std::min(minY, static_cast<double>(s.Position.y));
-        maxY = std::max(maxY, static_cast<double>(s.Position.y));
+    for (const SimStation& s : SimStations) {
+        minX = std::min(minX, static_cast<double>(s.position.x));
+        maxX = std::max(maxX, static_cast<double>(s.position.x));
+        minY = std::min(minY, static_cast<double>(s.position.y));
+        maxY = std::max(maxY, static_cast<double>(s.position.y));
     }
     const double scale = std::min((MapWidth - 2 * MapMargin) / (maxX - minX),
                                   (MapHeight - 2 * MapMargin) / (maxY - minY));
@@ -340,9 +340,9 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCen
                      48 + Descent * TitleSize + 4});
     const Box legend{30, 70, 400, 70 + 6 * 26 + 18};
     layout.Block(legend);
-    for (size_t i = 0; i < StationTable.size(); ++i) {
+    for (size_t i = 0; i < SimStationCount; ++i) {
         const bool end = static_cast<int32_t>(i) == from || static_cast<int32_t>(i) == to;
-        layout.Block(Around(px(StationTable[i].Position.x), py(StationTable[i].Position.y), (end ? EndR : StationR) + 2));
+        layout.Block(Around(px(SimStations[i].position.x), py(SimStations[i].position.y), (end ? EndR : StationR) + 2));
     }
     for (const TrainHalt& h : halts)
         layout.Block(Around(px(h.position.x), py(h.position.y), HaltHalf + 1));
@@ -382,10 +382,10 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCen
             << " L " << x << " " << y + JunctionHalf << " L " << x - JunctionHalf << " " << y << " Z' fill='"
             << JunctionBlue << "' stroke='#f2e6c9'/>\n";
     };
-    for (size_t i = 0; i < StationTable.size(); ++i) {
+    for (size_t i = 0; i < SimStationCount; ++i) {
         const int32_t n = static_cast<int32_t>(i);
-        stationMark(svg, n == from ? "origin" : n == to ? "destination" : "station", px(StationTable[i].Position.x),
-                    py(StationTable[i].Position.y));
+        stationMark(svg, n == from ? "origin" : n == to ? "destination" : "station", px(SimStations[i].position.x),
+                    py(SimStations[i].position.y));
     }
     for (const auto& j : junctions)
         junctionMark(svg, px(j.second.x), py(j.second.y));
@@ -406,8 +406,8 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCen
     };
     // The trip's own labels get the best places: its ends, then its halts, then the other stations.
     for (int32_t end : {from, to}) {
-        if (end >= 0 && end < static_cast<int32_t>(StationTable.size())) {
-            const PaddedVector3& p = StationTable[static_cast<size_t>(end)].Position;
+        if (end >= 0 && end < static_cast<int32_t>(SimStationCount)) {
+            const Vec3& p = SimStations[static_cast<size_t>(end)].position;
             label(px(p.x), py(p.y), EndR, SimStationName(end), StationLabelSize, Ink);
         }
     }
@@ -418,10 +418,10 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCen
         std::snprintf(text, sizeof text, "%zu: %.1f s", i + 1, seconds);
         label(px(h.position.x), py(h.position.y), HaltHalf, text, HaltLabelSize, PathRed);
     }
-    for (size_t i = 0; i < StationTable.size(); ++i) {
+    for (size_t i = 0; i < SimStationCount; ++i) {
         const int32_t n = static_cast<int32_t>(i);
         if (n != from && n != to)
-            label(px(StationTable[i].Position.x), py(StationTable[i].Position.y), StationR, SimStationName(n),
+            label(px(SimStations[i].position.x), py(SimStations[i].position.y), StationR, SimStationName(n),
                   StationLabelSize, Ink);
     }
 

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "data/stations.h"
 #include "sim/recording_reader.h"
 #include "sim/scenarios.h"
+#include "sim/world_data.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr uint32_t Down = 40, Enter = 13, Backspace = 8;
 
 Vec3 StationAt(size_t station, float east = 0.0f)
 {
-    const PaddedVector3& p = StationTable[station].Position;
+    const Vec3 p = SimStationPosition(station);
     return Vec3{p.x + east, p.y, p.z};
 }
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <functional>
 
-#include "data/stations.h"
+#include "sim/world_data.h"
 #include "host/natives.h"
 #include "sim/native_call_sim.h"
 
@@ -29,7 +29,7 @@ private:
 
 Vec3 StationSpot(size_t station, float east)
 {
-    const PaddedVector3& p = StationTable[station].Position;
+    const Vec3 p = SimStationPosition(station);
     return Vec3{p.x + east, p.y, p.z};
 }
 
@@ -125,7 +125,7 @@ int ScanAndPrompt(PluginModule& plugin, std::ostream& out)
     // 15 more units at 5 units/s: 3 s to leave the 20-unit reach.
     c.Check(sim.RunUntil([&] { return sim.LivePrompt() == nullptr; }, 5000),
             "walking away withdraws the prompt");
-    const float dx = sim.PlayerPosition().x - StationTable[3].Position.x;
+    const float dx = sim.PlayerPosition().x - SimStationPosition(3).x;
     c.Check(dx >= 20.0f && dx < 20.0f + 5.0f * static_cast<float>(sim.FrameMs()) / 1000.0f * 2,
             "within a frame of leaving the 20-unit reach");
     c.Check(sim.StalePromptQueries() == 0, "a withdrawn prompt is never asked about again");

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <random>
 
-#include "data/stations.h"
+#include "sim/world_data.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr uint32_t Up = 38, Down = 40, Enter = 13, Backspace = 8;
 
 Vec3 Near(size_t station, float east = 4.0f)
 {
-    const PaddedVector3& p = StationTable[station].Position;
+    const Vec3 p = SimStationPosition(station);
     return Vec3{p.x + east, p.y, p.z};
 }
 
@@ -69,7 +69,7 @@ public:
     void Visit(SoakResult& result)
     {
         ++result.visits;
-        const size_t station = static_cast<size_t>(Pick(static_cast<int>(StationCount)));
+        const size_t station = static_cast<size_t>(Pick(static_cast<int>(SimStationCount)));
         sim_.LeaveTrain();
         sim_.MovePlayerTo(Near(station));
         sim_.SetCash(Pick(4) == 0 ? Pick(300) : 5000);
@@ -139,7 +139,7 @@ std::vector<Vec3> AnyTrack(Vec3 spawn, bool)
 {
     size_t origin = 0;
     float best = 1e30f;
-    for (size_t i = 0; i < StationCount; ++i) {
+    for (size_t i = 0; i < SimStationCount; ++i) {
         const Vec3 p = Near(i, 0);
         const float d = (p.x - spawn.x) * (p.x - spawn.x) + (p.y - spawn.y) * (p.y - spawn.y);
         if (d < best) {
@@ -148,8 +148,8 @@ std::vector<Vec3> AnyTrack(Vec3 spawn, bool)
         }
     }
     std::vector<Vec3> path{spawn};
-    for (size_t k = 0; k < StationCount; ++k)
-        path.push_back(Near((origin + k) % StationCount, 0));
+    for (size_t k = 0; k < SimStationCount; ++k)
+        path.push_back(Near((origin + k) % SimStationCount, 0));
     return path;
 }
 

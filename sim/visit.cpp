@@ -5,20 +5,21 @@
 #include <algorithm>
 #include <cmath>
 
-#include "data/stations.h"
 #include "journey/route.h"
 #include "plugin/journey_state.h"
 #include "sim/picture.h"
+#include "sim/world_data.h"
 
 namespace {
 
 constexpr uint32_t UpKey = 38, DownKey = 40, EnterKey = 13;
 
-Vec3 At(const PaddedVector3& p) { return Vec3{p.x, p.y, p.z}; }
+// Where the game has the station: the simulator's own stations, not the plug-in's table.
+Vec3 At(int32_t station) { return SimStationPosition(static_cast<size_t>(station)); }
 
 Vec3 Offset(size_t station, float east)
 {
-    const PaddedVector3& p = StationTable[station].Position;
+    const Vec3 p = SimStationPosition(station);
     return Vec3{p.x + east, p.y, p.z};
 }
 
@@ -126,9 +127,9 @@ private:
     // reported to the train while it is within 120 units.
     void PlaceJunctions()
     {
-        std::vector<Vec3> line{At(StationTable[static_cast<size_t>(Journey.OriginIndex)].Position)};
+        std::vector<Vec3> line{At(Journey.OriginIndex)};
         for (int32_t stop : RouteStops)
-            line.push_back(At(StationTable[static_cast<size_t>(stop)].Position));
+            line.push_back(At(stop));
         std::vector<float> at{0};
         for (size_t i = 1; i < line.size(); ++i) {
             const float dx = line[i].x - line[i - 1].x, dy = line[i].y - line[i - 1].y;
@@ -157,9 +158,9 @@ private:
 
 std::vector<Vec3> TrackThroughPlannedStops(Vec3 spawn)
 {
-    std::vector<Vec3> path{spawn, At(StationTable[static_cast<size_t>(Journey.OriginIndex)].Position)};
+    std::vector<Vec3> path{spawn, At(Journey.OriginIndex)};
     for (int32_t stop : RouteStops)
-        path.push_back(At(StationTable[static_cast<size_t>(stop)].Position));
+        path.push_back(At(stop));
     const Vec3 a = path[path.size() - 2], b = path.back();
     const float dx = b.x - a.x, dy = b.y - a.y, n = std::max(std::sqrt(dx * dx + dy * dy), 1.0f);
     path.push_back(Vec3{b.x + dx / n * 3000.0f, b.y + dy / n * 3000.0f, b.z});

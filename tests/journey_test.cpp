@@ -1,8 +1,8 @@
 // tests/journey_test.cpp -- the dispatch, the station stop, the departure ramp and the junction
 // switching, each called as the main loop calls them, on the script fibre.
 #include <fstream>
+#include <map>
 
-#include "data/trains.h"
 #include "host/natives.h"
 #include "journey/route.h"
 #include "plugin/settings.h"
@@ -81,10 +81,9 @@ TEST_F(TrainDispatch, CreatesATrainInTheOrderTheGameNeeds)
                             "PedMoveTo(768, 2200, -6000, 0, 0, 1, 1)", "PedSetPair(768, 0, 0)",
                             "PedRelease(&768)"}));
 
-    const Station& riggs = StationTable[3];
-    const std::string created = "CreateTrain(" + Hex(TrainListOne[21]) + ", " + FloatText(riggs.SpawnPoints[1].x) +
-                                ", " + FloatText(riggs.SpawnPoints[1].y) + ", " + FloatText(riggs.SpawnPoints[1].z) +
-                                ", 1, 1, 1, 1)";
+    const Vec3 spawn = SimStations[3].spawnPoints[1];
+    const std::string created = "CreateTrain(" + Hex(SimTrainConfigurations[21]) + ", " + FloatText(spawn.x) +
+                                ", " + FloatText(spawn.y) + ", " + FloatText(spawn.z) + ", 1, 1, 1, 1)";
     const size_t creation = IndexOf(t, "CreateTrain(");
     ASSERT_LT(creation, t.size());
     EXPECT_EQ(t[creation].substr(0, created.size()), created);
@@ -153,6 +152,13 @@ TEST_F(TrainDispatch, GivesUpWhenNoTrainExistsWithinFiveSeconds)
     const std::vector<std::string> t = sim().Trace(start);
     EXPECT_EQ(Journey.Train, 0);
     EXPECT_GE(sim().CountCalls(NativeCreateTrain, start), 40u) << "a new attempt every 100 ms";
+    // The five seconds run from the first attempt (the assets were loaded at once) to the one
+    // that finds them over, which comes at most one retry later.
+    int64_t first = -1;
+    for (size_t i = start; i < sim().Log().size(); ++i)
+        first = first < 0 && sim().Log()[i].hash == NativeCreateTrain ? sim().Log()[i].gameTime : first;
+    EXPECT_GT(sim().Log().back().gameTime - first, 5000);
+    EXPECT_LE(sim().Log().back().gameTime - first, 5000 + 100 + 16);
     EXPECT_EQ(t[t.size() - 2], "TrainSwitch(1)");
     EXPECT_EQ(t.back(), "TransitionEnd(1500)");
     EXPECT_EQ(sim().CountCalls(NativeTrainLastStopSetting, start), 0u);
@@ -198,9 +204,9 @@ class TrainAtRiggs : public SimTest {
 protected:
     // A train dispatched at Riggs Station on a path through Flatneck Station, with the route
     // state as given.
-    void Dispatched(std::vector<int32_t> stops, int32_t handleBase = 0x7000)
+    void Dispatched(std::vector<int32_t> stops, int32_t handleBase = 0x7000, SimConfig config = {})
     {
-        MakeSim();
+        MakeSim(config);
         sim().SetTrainHandleBase(handleBase);
         RouteTrainsThrough(3, stops);
         LoadInline();
@@ -279,6 +285,89 @@ TEST_F(TrainAtRiggs, TheBoardingStopApproachesBrakesStandsAndSetsOff)
     EXPECT_EQ(sim().NegativeSpeedsGiven(), 0);
 }
 
+// The braking can end on a small positive speed or be held at 0 on the way (with 16 ms frames
+// it is held, with 33 ms it is not); either way the halt stands at exactly 0.0. With 20 ms
+// frames every braking step is exactly 100 ms long.
+TEST_F(TrainAtRiggs, EveryFrameOfTheHaltGivesExactlyZero)
+{
+    for (uint32_t frameMs : {16u, 20u, 33u}) {
+        SCOPED_TRACE(std::to_string(frameMs) + " ms frames");
+        SimConfig config;
+        config.frameMs = frameMs;
+        Dispatched({4}, 0x7000, config);
+        const size_t start = sim().Log().size();
+        Stop(true);
+        ASSERT_TRUE(sim().RunUntil([&] { return sim().CountCalls(NativeTrainAnnounce, start) == 2; }, 180000));
+
+        // From the halt to the frame it is sent on, every speed given is 0.0, and after the
+        // halting step's 100 ms one is given in every frame.
+        std::map<uint64_t, int> zeroCalls;
+        int others = 0;
+        uint64_t stoppedFrame = 0, leftFrame = 0;
+        for (size_t i = start; i < sim().Log().size(); ++i) {
+            const CallRecord& r = sim().Log()[i];
+            if (r.hash == NativeTrainAnnounce)
+                (stoppedFrame == 0 ? stoppedFrame : leftFrame) = r.frame;
+            else if (r.hash == NativeTrainImmediateSpeed && stoppedFrame != 0 && leftFrame == 0)
+                static_cast<uint32_t>(r.args[1]) == 0 ? ++zeroCalls[r.frame] : ++others;
+        }
+        EXPECT_EQ(others, 0);
+        ASSERT_GT(zeroCalls.size(), 2u);
+        if (frameMs == 20) {
+            // Steps of exactly 100 ms: the braking from 8.2 halts after 397 of them.
+            size_t braking = 0;
+            for (size_t i = start; i < sim().Log().size() && sim().Log()[i].hash != NativeTrainAnnounce; ++i)
+                braking += sim().Log()[i].hash == NativeTrainImmediateSpeed ? 1 : 0;
+            EXPECT_EQ(braking, 397u + 1u) << "and the halt's own 0 before it is announced";
+        }
+        const uint64_t standing = std::next(zeroCalls.begin())->first;
+        EXPECT_LE(standing - stoppedFrame, 100u / frameMs + 1u);
+        for (uint64_t f = standing; f <= leftFrame; ++f)
+            EXPECT_EQ(zeroCalls.count(f), 1u) << "frame " << f - stoppedFrame << " of the halt";
+    }
+}
+
+TEST_F(TrainAtRiggs, ATrainThatNeverComesWithinAHundredUnitsIsGivenUpAfterSixtySeconds)
+{
+    // The line ends 100.5 units east of Riggs Station, on the train's side.
+    MakeSim();
+    const Vec3 riggs = SimStationPosition(3);
+    sim().SetTrainPath([riggs](Vec3 spawn, bool) {
+        return std::vector<Vec3>{spawn, Vec3{riggs.x + 100.5f, riggs.y, riggs.z}};
+    });
+    LoadInline();
+    sim().RunFrame();
+    sim().PreloadAssets(true);
+    Journey.OriginIndex = 3;
+    Journey.TrainDirection = true;
+    RunInScript([] { DispatchTrain(); });
+    ASSERT_TRUE(sim().RunUntil([&] { return !sim().TransitionActive(); }, 60000));
+    const size_t start = sim().Log().size();
+    const int64_t began = sim().Now() + sim().FrameMs();
+    Stop(true);
+    sim().RunFor(70000);
+    EXPECT_EQ(sim().CountCalls(NativeTrainImmediateSpeed, start), 0u) << "never braked";
+    EXPECT_EQ(sim().CountCalls(NativeTrainAnnounce, start), 0u);
+    int64_t last = 0;
+    for (size_t i = start; i < sim().Log().size(); ++i)
+        last = sim().Log()[i].hash == NativeTrainTravelSpeed ? sim().Log()[i].gameTime : last;
+    EXPECT_GT(last - began, 60000) << "the step that finds the 60 s over still gives the speed";
+    EXPECT_LE(last - began, 60000 + 200 + 16);
+}
+
+// 13.95 + 0.05 is exactly 14.0 in single precision: that step gives 14 and goes on; the next
+// overshoots and ends the ramp with 14 again.
+TEST_F(TrainAtRiggs, ARampThatMeetsTheTopSpeedExactlyTakesOneStepMore)
+{
+    Dispatched({});
+    Journey.TrainSpeed = 13.95f;
+    const size_t start = sim().Log().size();
+    RunInScript([] { DepartureRamp(); });
+    sim().RunFor(1000);
+    const std::string top = "TrainTravelSpeed(" + std::to_string(Journey.Train) + ", 14)";
+    EXPECT_EQ(sim().Trace(start, {NativeTrainTravelSpeed}), (std::vector<std::string>{top, top}));
+}
+
 TEST_F(TrainAtRiggs, TheLastStopIsMarkedAndTheRampReachesTopSpeedIn280Steps)
 {
     Dispatched({});  // no stop after boarding: the boarding halt is the last
@@ -293,7 +382,7 @@ TEST_F(TrainAtRiggs, TheLastStopIsMarkedAndTheRampReachesTopSpeedIn280Steps)
     sim().RunFor(80000);
     const std::vector<float> travel = FloatArgs(sim(), NativeTrainTravelSpeed, ramp);
     ASSERT_EQ(travel.size(), 280u);
-    EXPECT_NEAR(travel[0], 0.05f, 1e-6);
+    EXPECT_EQ(travel[0], 0.05f) << "the ramp starts from a halt of exactly 0";
     EXPECT_EQ(travel.back(), 14.0f);
     EXPECT_EQ(Journey.TrainSpeed, 14.0f);
 }

@@ -68,7 +68,7 @@ TEST_F(PlayerAwayFromStations, SearchesAllThirteenStationsEveryEightSeconds)
     ASSERT_EQ(scans.size(), 3u);
     EXPECT_EQ(scans[1] - scans[0], 8000);
     EXPECT_EQ(scans[2] - scans[1], 8000);
-    EXPECT_EQ(sim().CountCalls(NativeSquaredDistance, start), 3 * StationCount);
+    EXPECT_EQ(sim().CountCalls(NativeSquaredDistance, start), 3 * SimStationCount);
     EXPECT_EQ(sim().CountCalls(NativePromptBegin), 0u);
 }
 
@@ -86,6 +86,10 @@ TEST_F(PlayerAwayFromStations, TwentyUnitsAwayIsOutOfReach)
     sim().MovePlayerTo(NearStation(5, 20.05f));
     sim().RunFor(16100);
     EXPECT_EQ(sim().CountCalls(NativePromptBegin), 0u);
+    // Exactly 20 units east of Wallace Station: the float sums are exact, the square is 400.0.
+    sim().MovePlayerTo(NearStation(5, 20.0f));
+    sim().RunFor(16100);
+    EXPECT_EQ(sim().CountCalls(NativePromptBegin), 0u) << "a squared distance of 400 is not below 400";
 }
 
 TEST_F(PlayerAwayFromStations, EitherPlayerTestKeepsThePromptAway)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/natives.h"
+#include "menu/input.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -215,4 +216,56 @@ TEST_F(MenuTwoAtBenedictPoint, WrapsAtItsOwnLastItem)
     Tap(Up);
     EXPECT_EQ(Journey.MenuTwoSelection, 3);
     EXPECT_EQ(Journey.MenuOneSelection, 0) << "the two menus keep separate selections";
+    for (int step = 0; step < 4; ++step)
+        WaitOutGate(), Tap(Down);
+    EXPECT_EQ(Journey.MenuTwoSelection, 3) << "around once, down onto Close from the last station";
+}
+
+// Both input routines called alone, with the script timer answering exactly what a test says.
+class MenuInputAtTheGate : public SimTest {
+protected:
+    void SetUp() override
+    {
+        MakeSim();
+        LoadInline();
+        sim().RunFrame();
+    }
+    void TimerReads(int32_t ms)
+    {
+        sim().SetAnswerHook([ms](uint64_t hash, const uint64_t*, int, uint64_t* result) {
+            if (hash == NativeScriptTimer)
+                result[0] = static_cast<uint32_t>(ms);
+        });
+    }
+};
+
+TEST_F(MenuInputAtTheGate, NothingHappensAtOneHundredFiftyAndBothActAtOneHundredFiftyOne)
+{
+    sim().PadHold("INPUT_FRONTEND_DOWN");  // held for the whole test
+    for (int32_t reading : {149, 150, 151}) {
+        SCOPED_TRACE(reading);
+        const bool open = reading > 150;
+        const auto acted = [&](size_t start) {
+            if (open)
+                EXPECT_EQ(sim().Trace(start, {NativeSetScriptTimer, NativePlayFrontendSound}),
+                          (std::vector<std::string>{"SetScriptTimer(0)",
+                                                    "PlayFrontendSound(\"NAV_RIGHT\", \"HUD_SHOP_SOUNDSET\", 1, 0)"}));
+            else
+                EXPECT_EQ(sim().Log().size() - start, 1u) << "the timer is read, and nothing else";
+        };
+        TimerReads(reading);
+        int32_t selection = 3;
+        size_t start = sim().Log().size();
+        RunInScript([&selection] { NavigateMenu(selection, 10); });
+        EXPECT_EQ(selection, open ? 4 : 3);
+        acted(start);
+
+        sim().PadRelease("INPUT_FRONTEND_ACCEPT");
+        int32_t input = -1;
+        start = sim().Log().size();
+        RunInScript([&input] { input = ReadAcceptOrCancel(); });
+        EXPECT_EQ(input, open ? AcceptInput : NoInput);
+        acted(start);
+    }
+    EXPECT_EQ(sim().SoundsPlayed(), 2);
 }

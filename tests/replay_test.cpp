@@ -105,7 +105,7 @@ TEST_F(RecordedSession, ATripOnLineOneReplaysCallForCallAndTellsItsStory)
 {
     MakeGame("RECORD_SESSION=1");
     RouteTrainsThrough(3, {4, 11, 10});
-    const Vec3 a = At(StationTable[3].Position), b = At(StationTable[4].Position);
+    const Vec3 a = SimStationPosition(3), b = SimStationPosition(4);
     sim().AddJunctionSpot(JunctionSpot{Vec3{(a.x + b.x) / 2, (a.y + b.y) / 2, a.z}, 150.0f, 0, 2, 0});
     Load();
     Buy(3, 6);  // Saint Denis

@@ -189,8 +189,6 @@ class EveryRouteRidden : public SimTest {};
 
 TEST_F(EveryRouteRidden, HaltsAtTheOriginThenAtEveryPlannedStop)
 {
-    const int menuOne[10] = {8, 12, 7, 4, 11, 3, 10, 6, 9, 5};
-    const int menuTwo[3] = {1, 0, 2};
     for (const ExpectedRoute& r : Routes()) {
         const int destination = r.to >= 0 ? r.to : (r.from == 0 ? 2 : 1);
         SCOPED_TRACE(std::to_string(r.from) + " -> " + std::to_string(destination) + " alternative " +
@@ -203,9 +201,9 @@ TEST_F(EveryRouteRidden, HaltsAtTheOriginThenAtEveryPlannedStop)
         ASSERT_TRUE(sim().RunUntil([&] { return sim().LivePrompt() != nullptr; }, 1000));
         sim().UsePrompt();
         sim().RunFor(200);
-        const int* items = r.from > 2 ? menuOne : menuTwo;
+        const std::vector<int32_t>& items = r.from > 2 ? MenuOneStations : MenuTwoStations;
         int item = 0;
-        while (items[item] != destination)
+        while (items[static_cast<size_t>(item)] != destination)
             ++item;
         for (int i = 0; i < item; ++i)
             Tap(40), WaitOutGate();

@@ -84,3 +84,15 @@ TEST(ProfileNumber, ReadsAsWindowsDoes)
     EXPECT_EQ(ParseProfileInt("99999999999"), 1215752191u);
     EXPECT_EQ(ParseProfileInt("- 5"), 0u);
 }
+
+// Two answers Windows' own reader gave under Wine (corpus cases long-digits and control-z-alone),
+// kept here so that the Linux suite alone holds our reader to them.
+TEST(ProfileValue, IsCutAndTrimmedAsWindowsDoes)
+{
+    const std::string longDigits = "[SETTINGS]\nMAX_TRAIN_SPEED=1234567890123456789012345678901234567890\n";
+    EXPECT_EQ(ProfileIntFromText(longDigits.data(), longDigits.size(), "SETTINGS", "MAX_TRAIN_SPEED", 14),
+              1849262357u) << "29 digits read, modulo 2^32";
+    const std::string controlZ = "[SETTINGS]\nMAX_TRAIN_SPEED=\x1A\n";
+    EXPECT_EQ(ProfileIntFromText(controlZ.data(), controlZ.size(), "SETTINGS", "MAX_TRAIN_SPEED", 14), 14u)
+        << "a value of nothing but Ctrl-Z is empty";
+}

@@ -4,17 +4,54 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <vector>
 
-#include "data/stations.h"
 #include "plugin/journey_state.h"
 #include "plugin/script.h"
 #include "sim/script_module.h"
 #include "sim/sim.h"
 #include "sim/static_plugin.h"
+#include "sim/world_data.h"
+
+// The destination menus' items, top to bottom, by station; "Close" follows the last.
+inline const std::vector<int32_t> MenuOneStations{8, 12, 7, 4, 11, 3, 10, 6, 9, 5};
+inline const std::vector<int32_t> MenuTwoStations{1, 0, 2};
+
+// tests/data/fares.txt: [from][to] in cents, as the menus show the fares.
+using FareGrid = std::array<std::array<int32_t, 13>, 13>;
+inline const FareGrid& FaresInCents()
+{
+    static const FareGrid grid = [] {
+        FareGrid g{};
+        std::ifstream file(QV_TEST_DATA "/fares.txt");
+        std::string line;
+        size_t from = 0;
+        while (std::getline(file, line)) {
+            if (line.empty() || line[0] == '#')
+                continue;
+            std::istringstream in(line.substr(line.find('|') + 1));
+            for (int32_t& cents : g.at(from++))
+                in >> cents;
+        }
+        return from == g.size() ? g : FareGrid{};
+    }();
+    return grid;
+}
+
+// A fare as its label reads: 865 -> "8.65".
+inline std::string FareText(int32_t cents)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%d.%02d", cents / 100, cents % 100);
+    return text;
+}
 
 // A stand-in for the plug-in's script that runs whatever a test hands it, on the script fibre,
 // so that single routines can be called as the main loop would call them.
@@ -74,7 +111,7 @@ protected:
 
     static Vec3 NearStation(size_t station, float east = 5.0f)
     {
-        const PaddedVector3& p = StationTable[station].Position;
+        const Vec3 p = SimStationPosition(station);
         return Vec3{p.x + east, p.y, p.z};
     }
     static Vec3 FarFromStations() { return Vec3{0, 0, 0}; }
@@ -116,16 +153,14 @@ protected:
     // Lets the menu's 150 ms input gate open again.
     void WaitOutGate() { sim().RunFor(200); }
 
-    static Vec3 At(const PaddedVector3& p) { return Vec3{p.x, p.y, p.z}; }
-
     // Trains run from their spawn point through the origin, then through the given stations,
     // and on for another 3000 units.
     void RouteTrainsThrough(size_t origin, std::vector<int32_t> stops)
     {
         sim().SetTrainPath([origin, stops](Vec3 spawn, bool) {
-            std::vector<Vec3> path{spawn, At(StationTable[origin].Position)};
+            std::vector<Vec3> path{spawn, SimStationPosition(origin)};
             for (int32_t s : stops)
-                path.push_back(At(StationTable[static_cast<size_t>(s)].Position));
+                path.push_back(SimStationPosition(static_cast<size_t>(s)));
             const Vec3& a = path[path.size() - 2];
             const Vec3& b = path.back();
             const float dx = b.x - a.x, dy = b.y - a.y;

@@ -2,6 +2,7 @@
 // and the five-minute window.
 #include "data/fares.h"
 #include "host/natives.h"
+#include "menu/ticket.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -60,15 +61,10 @@ TEST(FareInCents, RoundsTheStoredFareToTheCentShown)
     EXPECT_EQ(FareInCents(10, 12), 840);
     EXPECT_EQ(FareInCents(6, 12), 285);
     EXPECT_EQ(FareInCents(12, 6), 585);
-    // Every label is the fare it stands for.
-    for (size_t from = 0; from < StationCount; ++from) {
-        for (size_t to = 0; to < StationCount; ++to) {
-            const double label = std::stod(FareLabels[from][to]);
-            EXPECT_EQ(FareInCents(static_cast<int32_t>(from), static_cast<int32_t>(to)),
-                      static_cast<int32_t>(label * 100 + 0.5))
-                << from << " -> " << to;
-            EXPECT_EQ(FareTable[from][to], std::stof(FareLabels[from][to]));
-        }
+    // Every pair, offered or not, is the copy's fare to the cent.
+    for (int32_t from = 0; from < 13; ++from) {
+        for (int32_t to = 0; to < 13; ++to)
+            EXPECT_EQ(FareInCents(from, to), FaresInCents()[from][to]) << from << " -> " << to;
     }
 }
 
@@ -148,6 +144,39 @@ TEST_F(MenuOpenWithCash, TheWindowEndsAfterFiveMinutes)
     Reopen();
     Accept();
     EXPECT_EQ(sim().Cash(), 10000 - 650);
+}
+
+// BuyTicket called alone at exact game times, from Flatneck Station.
+class TicketsAtFlatneck : public SimTest {
+protected:
+    void SetUp() override
+    {
+        MakeSim();
+        LoadInline();
+        sim().RunFrame();
+        sim().SetCash(100000);
+        Journey.OriginIndex = 4;
+    }
+    // Buys at game time t (a whole number of frames away); returns the cents charged.
+    int32_t BuyAt(int64_t t, int32_t destination)
+    {
+        sim().RunFor(t - sim().Now() - sim().FrameMs());
+        const int32_t before = sim().Cash();
+        RunInScript([destination] { BuyTicket(destination); });
+        EXPECT_EQ(sim().Now(), t);
+        return before - sim().Cash();
+    }
+};
+
+TEST_F(TicketsAtFlatneck, EachReuseRestartsTheFiveMinutes)
+{
+    const int32_t riggs = FaresInCents()[4][3];
+    const int64_t bought = sim().Now() + 10 * sim().FrameMs();
+    EXPECT_EQ(BuyAt(bought, 3), riggs);
+    EXPECT_EQ(BuyAt(bought + 4 * 60000, 7), 0);
+    EXPECT_EQ(BuyAt(bought + 8 * 60000, 12), 0) << "free only because the reuse restarted the window";
+    EXPECT_EQ(BuyAt(bought + 8 * 60000 + 300000, 3), riggs) << "the last window is over at its very end";
+    EXPECT_EQ(sim().CountCalls(NativeChargeCash), 2u);
 }
 
 class LoadedWithNegativeClock : public SimTest {};

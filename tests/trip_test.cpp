@@ -4,6 +4,7 @@
 
 #include "host/natives.h"
 #include "journey/route.h"
+#include "sim/native_call_sim.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -18,7 +19,7 @@ protected:
     {
         MakeSim();
         sim().SetTrainPath([pathEnd](Vec3 spawn, bool) {
-            return std::vector<Vec3>{spawn, At(StationTable[3].Position), At(StationTable[4].Position), pathEnd};
+            return std::vector<Vec3>{spawn, SimStationPosition(3), SimStationPosition(4), pathEnd};
         });
         sim().SetCash(100000);
         sim().MovePlayerTo(NearStation(3));
@@ -121,7 +122,36 @@ TEST_F(TripFromRiggs, AHeldTrainAfterTheLastStopIsWaitedForThenSentOn)
         rampFromHold = rampFromHold || (r.hash == NativeTrainTravelSpeed && std::stof(r.argsText.substr(r.argsText.find(", ") + 2)) < 0.1f);
     }
     EXPECT_TRUE(rampFromHold) << "after the hold the ramp starts from 0.01";
+    size_t released = start;
+    for (size_t i = start; i < sim().Log().size(); ++i)
+        released = sim().Log()[i].hash == NativeTrainIsHeld && sim().Log()[i].result != 0 ? i : released;
+    const std::vector<std::string> after = sim().Trace(released, {NativeTrainTravelSpeed});
+    ASSERT_FALSE(after.empty());
+    EXPECT_EQ(after[0], "TrainTravelSpeed(" + std::to_string(Journey.Train) + ", " + FloatText(0.01f + 0.05f) + ")");
     EXPECT_EQ(Journey.TrainSpeed, 14.0f) << "and sends it on";
+}
+
+TEST_F(TripFromRiggs, ATickWithinTheApproachDistanceStartsTheStop)
+{
+    // The line ends 300 units short of Flatneck Station: inside the approach distance (390 units
+    // at a top speed of 14), never within the 100 units of a halt.
+    const Vec3 riggs = SimStationPosition(3), flatneck = SimStationPosition(4);
+    const float dx = riggs.x - flatneck.x, dy = riggs.y - flatneck.y;
+    const float f = 300.0f / std::sqrt(dx * dx + dy * dy);
+    const Vec3 end{flatneck.x + dx * f, flatneck.y + dy * f, flatneck.z};
+    MakeSim();
+    sim().SetTrainPath([riggs, end](Vec3 spawn, bool) { return std::vector<Vec3>{spawn, riggs, end}; });
+    sim().SetCash(100000);
+    sim().MovePlayerTo(NearStation(3));
+    Load();
+    sim().BoardTrain();
+    Buy();
+    ASSERT_TRUE(sim().RunUntil([&] { return sim().Halts().size() == 1 && sim().Halts()[0].leftAt != 0; }, 5 * 60000));
+    sim().RunFor(3 * 60000);  // the ramp, and the train standing at the end of the line
+    const size_t start = sim().Log().size();
+    sim().RunFor(70000);      // a full approach and the tick after it
+    EXPECT_GT(sim().CountCalls(NativeTrainTravelSpeed, start), 100u) << "the stop's approach, every 200 ms";
+    EXPECT_EQ(sim().Halts().size(), 1u);
 }
 
 class TripFault : public TripFromRiggs {};
