@@ -36,7 +36,7 @@ if(QV_TSAN)
   return()
 endif()
 
-add_executable(quorvane-sim tools/quorvane_sim.cpp)
+add_executable(quorvane-sim tools/quorvane_sim.cpp tools/replay_command.cpp)
 target_link_libraries(quorvane-sim PRIVATE quorvane_sim CLI11::CLI11)
 
 add_executable(quorvane-soak tools/quorvane_soak.cpp tests/support/alloc_counter.cpp)
@@ -118,6 +118,28 @@ add_test(NAME wine.msvc-hook-exports-match-plugin
                  -DDLL=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
                  -P ${PROJECT_SOURCE_DIR}/tests/check_hook_exports.cmake)
 set_tests_properties(wine.msvc-hook-exports-match-plugin PROPERTIES LABELS "wine;msvc-abi")
+# Sessions recorded by the real DLL under Wine replay call for call with the linked plug-in.
+add_test(NAME wine.record-and-replay
+         COMMAND ${CMAKE_COMMAND}
+                 -DWINE=${QV_WINE}
+                 -DRUNNER=${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe
+                 -DPLUGIN=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
+                 -DSIM=$<TARGET_FILE:quorvane-sim>
+                 -DWORK=${CMAKE_BINARY_DIR}/wine_recordings
+                 -P ${PROJECT_SOURCE_DIR}/tests/replay_wine_sessions.cmake)
+set_tests_properties(wine.record-and-replay PROPERTIES TIMEOUT 300 LABELS wine)
+# A plug-in built with one planted change (a fare) stops replaying a recording of the unchanged
+# one at the call that shows it. Builds quorvane-sim from a copy of the source, about two minutes:
+# -LE slow skips it; CI runs it. Not in the sanitizer build.
+if(NOT QV_SANITIZE)
+  add_test(NAME replay.planted-fare-stops-the-replay
+           COMMAND ${CMAKE_COMMAND}
+                   -DSOURCE=${PROJECT_SOURCE_DIR}
+                   -DWORK=${CMAKE_BINARY_DIR}/planted
+                   -DRECORDING=${PROJECT_SOURCE_DIR}/tests/data/recordings/line-two.rec
+                   -P ${PROJECT_SOURCE_DIR}/tests/replay_planted.cmake)
+  set_tests_properties(replay.planted-fare-stops-the-replay PROPERTIES TIMEOUT 900 LABELS slow)
+endif()
 add_test(NAME wine.dll-imports-and-exports
          COMMAND ${CMAKE_COMMAND}
                  -DOBJDUMP=x86_64-w64-mingw32-objdump

@@ -305,6 +305,11 @@ std::string Money(int32_t cents)
 
 std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCents)
 {
+    return TripMapSvg(TripRecord{sim.TrainTrail(), sim.Halts(), sim.JunctionSwitches()}, from, to, fareCents);
+}
+
+std::string TripMapSvg(const TripRecord& trip, int32_t from, int32_t to, int32_t fareCents)
+{
     double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
     for (const SimStation& s : SimStations) {
         minX = std::min(minX, static_cast<double>(s.position.x));
@@ -318,7 +323,7 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCen
     const auto py = [&](double y) { return MapHeight - MapMargin - (y - minY) * scale; };
 
     // The title: the trip, its time from the boarding halt to the halt at the destination, the fare.
-    const std::vector<TrainHalt>& halts = sim.Halts();
+    const std::vector<TrainHalt>& halts = trip.halts;
     std::string title = std::string(SimStationName(from)) + " to " + SimStationName(to) + ": ";
     int64_t arrival = -1;
     for (size_t i = 1; i < halts.size() && arrival < 0; ++i) {
@@ -330,7 +335,7 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCen
 
     // Every junction switched, once, where the train was when it was first set.
     std::map<std::pair<int32_t, int32_t>, Vec3> junctions;
-    for (const JunctionSwitch& j : sim.JunctionSwitches())
+    for (const JunctionSwitch& j : trip.switches)
         junctions.emplace(std::make_pair(j.track, j.index), j.trainAt);
 
     constexpr double TitleSize = 28, StationLabelSize = 19, HaltLabelSize = 16, LegendSize = 17;
@@ -348,7 +353,7 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCen
         layout.Block(Around(px(h.position.x), py(h.position.y), HaltHalf + 1));
     for (const auto& j : junctions)
         layout.Block(Around(px(j.second.x), py(j.second.y), JunctionHalf + 1));
-    for (const Vec3& p : sim.TrainTrail())
+    for (const Vec3& p : trip.trail)
         layout.Avoid(Around(px(p.x), py(p.y), 3));
 
     std::ostringstream svg;
@@ -359,10 +364,10 @@ std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCen
         << Escape(title) << "</text>\n";
 
     // Marks first, labels over them.
-    if (!sim.TrainTrail().empty()) {
+    if (!trip.trail.empty()) {
         svg << "<polyline class='path' fill='none' stroke='" << PathRed
             << "' stroke-width='4' stroke-linejoin='round' points='";
-        for (const Vec3& p : sim.TrainTrail())
+        for (const Vec3& p : trip.trail)
             svg << px(p.x) << "," << py(p.y) << " ";
         svg << "'/>\n";
     }

@@ -34,5 +34,13 @@ bool ConvertToPng(const std::string& svgPath, const std::string& pngPath, std::s
 // fare paid.
 std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCents);
 
+// What the map of a trip draws, wherever it came from (the simulator, or a replayed recording).
+struct TripRecord {
+    std::vector<Vec3> trail;
+    std::vector<TrainHalt> halts;
+    std::vector<JunctionSwitch> switches;
+};
+std::string TripMapSvg(const TripRecord& trip, int32_t from, int32_t to, int32_t fareCents);
+
 // The text as the player reads it: markup tags removed.
 std::string StripMarkup(const std::string& text);

@@ -524,29 +524,29 @@ void Player::Observe(const RecordedCall& call)
             train_ = call.intResult;
             halted_ = false;
             const Vec3 at{FloatOf(arg(1).bits), FloatOf(arg(2).bits), FloatOf(arg(3).bits)};
-            result_.trail.clear();
-            result_.trail.push_back(at);
+            result_.trip.trail.clear();
+            result_.trip.trail.push_back(at);
             Event("train " + Hex(static_cast<uint32_t>(arg(0).value)) + " created beside " +
                   SimStationName(Sim::NearestStation(at)));
         }
         break;
     case NativeEntityPosition:
         if (argCount == 3 && arg(0).value == train_ && train_ != 0 && call.result == VectorResult)
-            result_.trail.push_back(Vec3{call.vector[0], call.vector[1], call.vector[2]});
+            result_.trip.trail.push_back(Vec3{call.vector[0], call.vector[1], call.vector[2]});
         break;
     case NativeTrainImmediateSpeed:
         if (argCount == 2 && FloatOf(arg(1).bits) == 0.0f && !halted_) {
             halted_ = true;
-            const Vec3 at = result_.trail.empty() ? Vec3{} : result_.trail.back();
+            const Vec3 at = result_.trip.trail.empty() ? Vec3{} : result_.trip.trail.back();
             const int32_t station = Sim::NearestStation(at);
-            result_.halts.push_back(TrainHalt{gameTime_, 0, at, station});
+            result_.trip.halts.push_back(TrainHalt{gameTime_, 0, at, station});
             Event(std::string("train stops at ") + SimStationName(station));
         }
         break;
     case NativeTrainTravelSpeed:
         if (argCount == 2 && halted_ && FloatOf(arg(1).bits) > 0.0f) {
             halted_ = false;
-            TrainHalt& h = result_.halts.back();
+            TrainHalt& h = result_.trip.halts.back();
             h.leftAt = gameTime_;
             char text[64];
             std::snprintf(text, sizeof text, "train leaves after a halt of %.1f s",
@@ -560,7 +560,8 @@ void Player::Observe(const RecordedCall& call)
             const auto seen = junctions_.find(junction);
             if (seen == junctions_.end() || seen->second != arg(2).value) {
                 junctions_[junction] = arg(2).value;
-                result_.switches.push_back(JunctionSwitch{gameTime_, junction.first, junction.second, arg(2).value != 0, Vec3{}});
+                result_.trip.switches.push_back(JunctionSwitch{gameTime_, junction.first, junction.second, arg(2).value != 0,
+                                                                result_.trip.trail.empty() ? Vec3{} : result_.trip.trail.back()});
                 Event("junction (" + std::to_string(junction.first) + ", " + std::to_string(junction.second) +
                       ") set to " + std::to_string(arg(2).value));
             }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/picture.h"
 #include "sim/recording_reader.h"
 #include "sim/sim.h"
 
@@ -30,10 +31,9 @@ struct ReplayResult {
     // The first whole menu frame, and the first frame of a refusal notice, as drawn.
     std::vector<DrawItem> menuFrame;
     std::vector<DrawItem> refusalFrame;
-    // The train as the plug-in saw it: its positions at every reading, and where it halted.
-    std::vector<Vec3> trail;
-    std::vector<TrainHalt> halts;
-    std::vector<JunctionSwitch> switches;
+    // The train as the plug-in saw it: its positions at every reading, where it halted, and the
+    // junctions set for it.
+    TripRecord trip;
     int32_t origin = -1, destination = -1;
     int32_t fareCents = 0;
 };

@@ -27,7 +27,8 @@ struct Setting {
     const char* key;
     const char* defaultValue;
 };
-const Setting Settings[] = {{"MAX_TRAIN_SPEED", "14"}, {"MENU_UP_KEY", "38"}, {"MENU_DOWN_KEY", "40"}};
+const Setting Settings[] = {{"MAX_TRAIN_SPEED", "14"}, {"MENU_UP_KEY", "38"}, {"MENU_DOWN_KEY", "40"},
+                            {"RECORD_SESSION", "0"}};
 
 } // namespace
 
@@ -67,7 +68,7 @@ TEST(ReleaseDocs, ThePlayersReadmeReadsWellInNotepadAndHasItsSections)
             EXPECT_TRUE(c >= ' ' && c <= '~') << "line " << number << ": plain ASCII only";
     }
     for (const char* section : {"WHAT IT DOES", "THE STATIONS", "WHAT IT NEEDS", "INSTALL", "SETTINGS (Quorvane.ini)",
-                                "SETTINGS HAVE NO EFFECT", "IF THE SERVICE DOES NOT APPEAR", "UNINSTALL",
+                                "SETTINGS HAVE NO EFFECT", "IF THE SERVICE DOES NOT APPEAR", "RECORDING A SESSION", "UNINSTALL",
                                 "REPORTING A BUG"})
         EXPECT_TRUE(Has(player, std::string("\n") + section + "\n")) << section;
     EXPECT_TRUE(Has(player, "QUORVANE @QUORVANE_VERSION@\n")) << "the version is filled in when packing";

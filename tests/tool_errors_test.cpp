@@ -304,3 +304,36 @@ TEST(SoakTool, UsageErrorsExitTwoWithOneLine)
              {"--hours", "0"}, {"--hours", "many"}, {"--bogus"}, {"--hours"}})
         ExpectOneLineAndExitTwo(Soak(args), "quorvane-soak", args[0]);
 }
+
+TEST(SimToolReplay, AFileThatCannotBeReplayedIsOneLineAndExitTwo)
+{
+    Scratch dir("replay");
+    const std::string good = Slurp(QV_TEST_DATA "/recordings/refusal.rec");
+    std::ofstream(dir.path / "settings.rec") << "[SETTINGS]\nRECORD_SESSION=1\n";
+    std::ofstream(dir.path / "cut.rec", std::ios::binary) << good.substr(0, good.size() / 2);
+    std::string later = good;
+    later[8] = 9;  // the format version after the signature
+    std::ofstream(dir.path / "later.rec", std::ios::binary) << later;
+    for (const char* name : {"settings.rec", "cut.rec", "later.rec", "missing.rec"})
+        ExpectOneLineAndExitTwo(Sim({"--replay", (dir.path / name).string()}), "quorvane-sim", name);
+    ExpectOneLineAndExitTwo(Sim({"--replay", (dir.path / "cut.rec").string(), "--from", "3"}), "quorvane-sim",
+                            "a visit's option with --replay");
+    ExpectOneLineAndExitTwo(Sim({"--salvage"}), "quorvane-sim", "--salvage alone");
+
+    // Asked to, the sound blocks before the cut replay; the exit code still says the file is cut.
+    const Finished salvaged = Sim({"--replay", (dir.path / "cut.rec").string(), "--salvage"});
+    EXPECT_EQ(salvaged.exitCode, 2);
+    EXPECT_NE(salvaged.out.find("identical to the recording (its sound blocks only)"), std::string::npos) << salvaged.out;
+    EXPECT_NE(salvaged.err.find("truncated"), std::string::npos) << salvaged.err;
+}
+
+TEST(SimToolReplay, AKeptRecordingReplaysWithItsTimeline)
+{
+    const Finished f = Sim({"--replay", QV_TEST_DATA "/recordings/refusal.rec"});
+    EXPECT_EQ(f.exitCode, 0) << f.err;
+    EXPECT_EQ(f.err, "");
+    for (const char* line : {"plug-in 1.0.0, format 1; settings MAX_TRAIN_SPEED=14", "menu one is open",
+                             "refused: \"You don't have enough money.\"", "native calls in",
+                             "replayed: identical to the recording"})
+        EXPECT_NE(f.out.find(line), std::string::npos) << line << "\n" << f.out;
+}

@@ -3,8 +3,11 @@
 // menu and pays for it (or is refused), rides the train to it, gets off and walks away until the
 // train is given up. Can save pictures of the menu, the refusal notice and the trip.
 //
+// With --replay FILE it replays a recorded session instead (tools/replay_command.cpp).
+//
 // Exit codes: 0 all went as asked; 1 the visit went wrong (no prompt, no arrival, a picture not
-// written, a host error); 2 the command line was wrong, or the picture folder cannot be used.
+// written, a host error), or the replay parted from the recording; 2 the command line was wrong,
+// the picture folder cannot be used, or the recording cannot be read.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -15,6 +18,7 @@
 #include "sim/sim.h"
 #include "sim/static_plugin.h"
 #include "sim/visit.h"
+#include "tools/replay_command.h"
 
 namespace {
 
@@ -64,12 +68,32 @@ int main(int argc, char** argv)
     app.add_option("--frame-ms", frameMs, "game milliseconds per frame")->check(CLI::Range(1, 1000));
     app.add_option("--walk-speed", plan.walkSpeed, "player's walking speed, units per second")
         ->check(CLI::Range(0.5, 50.0));
+    std::string replay;
+    bool salvage = false;
+    CLI::Option* replayOption =
+        app.add_option("--replay", replay, "replay a session recorded with RECORD_SESSION=1 (a Quorvane.rec) "
+                                           "against this plug-in, call for call, instead of a visit");
+    app.add_flag("--salvage", salvage, "with --replay: a damaged file's sound blocks are replayed")
+        ->needs(replayOption);
+    for (const char* visitOnly : {"--from", "--to", "--cash", "--input", "--no-ride", "--seed", "--frame-ms",
+                                  "--walk-speed"})
+        replayOption->excludes(visitOnly);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success))
             return app.exit(e);  // --help, --version: printed on stdout
         return UsageError(e.what());
+    }
+    if (!replay.empty() || app.count("--replay") > 0) {
+        if (app.count("--screenshots") > 0) {
+            const std::string problem = PictureFolderProblem(plan.pictures);
+            if (!problem.empty()) {
+                std::fprintf(stderr, "quorvane-sim: %s\n", problem.c_str());
+                return 2;
+            }
+        }
+        return RunReplay(replay, plan.pictures, salvage);
     }
     if (plan.to >= 0 && (plan.to == plan.from || (plan.to <= 2) != (plan.from <= 2)))
         return UsageError("--to must be another station of the same line as --from (0 to 2, or 3 to 12)");

@@ -1,0 +1,80 @@
+// tools/replay_command.cpp -- quorvane-sim --replay FILE: a recorded session replayed against the
+// plug-in linked into the tool, call for call, with the session's timeline and, on request, its
+// pictures. Exit codes: 0 identical to the recording; 1 the plug-in parted from it (where and how
+// on stderr); 2 the file cannot be read (one line on stderr) or a picture could not be written.
+#include "tools/replay_command.h"
+
+#include <cstdio>
+#include <string>
+
+#include "sim/picture.h"
+#include "sim/recording_reader.h"
+#include "sim/replay.h"
+
+namespace {
+
+std::string Clock(int64_t gameTime) { return gameTime < 0 ? std::string("      --      ") : FormatGameTime(gameTime); }
+
+// Saves one picture; false (with the reason on stderr) when it was not written.
+bool Save(const std::string& dir, const char* name, const std::string& svg)
+{
+    const SavedPicture saved = SavePicture(dir + "/" + name, svg);
+    if (!saved.problem.empty()) {
+        std::fprintf(stderr, "quorvane-sim: %s\n", saved.problem.c_str());
+        return false;
+    }
+    std::printf("  picture %s%s\n", saved.svg.c_str(), saved.png.empty() ? "" : (" and " + saved.png).c_str());
+    return true;
+}
+
+} // namespace
+
+int RunReplay(const std::string& path, const std::string& pictures, bool salvage)
+{
+    RecordingReader reader;
+    const bool whole = reader.Open(path);
+    if (!whole && !(salvage && reader.ValidBlocks() > 0)) {
+        std::fprintf(stderr, "quorvane-sim: %s: %s%s\n", path.c_str(), reader.Error().c_str(),
+                     reader.ValidBlocks() > 0 ? " (--salvage replays the sound blocks before it)" : "");
+        return 2;
+    }
+
+    const RecordingHeader& header = reader.Header();
+    std::printf("Quorvane session recording %s\n  plug-in %s, format %u; settings", path.c_str(),
+                header.pluginVersion.c_str(), header.formatVersion);
+    for (const auto& s : header.settings)
+        std::printf(" %s=%u", s.first.c_str(), s.second);
+    std::printf("\n\n");
+
+    const ReplayResult r = ReplaySession(reader);
+    for (const ReplayEvent& e : r.timeline)
+        std::printf("  frame %7llu  %s  %s\n", static_cast<unsigned long long>(e.frame), Clock(e.gameTime).c_str(),
+                    e.text.c_str());
+
+    bool picturesOk = true;
+    if (!pictures.empty()) {
+        std::printf("\n");
+        if (!r.menuFrame.empty())
+            picturesOk = Save(pictures, "menu.svg", FrameToSvg(r.menuFrame)) && picturesOk;
+        if (!r.refusalFrame.empty())
+            picturesOk = Save(pictures, "refusal.svg", FrameToSvg(r.refusalFrame)) && picturesOk;
+        if (!r.trip.trail.empty())
+            picturesOk = Save(pictures, "trip.svg", TripMapSvg(r.trip, r.origin, r.destination, r.fareCents)) && picturesOk;
+    }
+
+    std::printf("\n%llu native calls in %llu frames replayed", static_cast<unsigned long long>(r.calls),
+                static_cast<unsigned long long>(r.frames));
+    if (r.outcome == ReplayResult::Differs) {
+        std::printf(": the plug-in parts from the recording\n");
+        std::fprintf(stderr, "quorvane-sim: the replay differs at %s\n", r.difference.c_str());
+        return 1;
+    }
+    std::printf(": identical to the recording (%s)\n",
+                !whole ? "its sound blocks only" : reader.Closed() ? "which ends where the plug-in was unloaded"
+                                                                   : "which stops without a closing record: the game ended while recording");
+    if (!whole) {
+        std::fprintf(stderr, "quorvane-sim: %s: %s\n", path.c_str(), reader.Error().c_str());
+        return 2;
+    }
+    return picturesOk ? 0 : 2;
+}
