@@ -110,19 +110,6 @@ const Session Sessions[] = {
     {"refusal", "too little cash for Saint Denis at Riggs Station, then the menu cancelled", &Refusal},
 };
 
-class Checker {
-public:
-    explicit Checker(std::ostream& out) : out_(out) {}
-    void Check(bool ok, const std::string& what)
-    {
-        out_ << (ok ? "  ok    " : "  FAIL  ") << what << "\n";
-        failures_ += ok ? 0 : 1;
-    }
-    int failures_ = 0;
-
-private:
-    std::ostream& out_;
-};
 
 } // namespace
 
@@ -162,5 +149,5 @@ int RecordSessions(PluginModule& plugin, std::ostream& out)
         out << "  " << s.folder << "/Quorvane.rec: " << calls << " native calls, " << reader.RecordCount()
             << " records, " << fs::file_size(dir / "Quorvane.rec", ignored) << " bytes\n";
     }
-    return c.failures_;
+    return c.Failures();
 }

@@ -11,22 +11,6 @@
 
 namespace {
 
-class Checker {
-public:
-    explicit Checker(std::ostream& out) : out_(out) {}
-    bool Check(bool ok, const std::string& what)
-    {
-        out_ << (ok ? "  ok    " : "  FAIL  ") << what << "\n";
-        failures_ += ok ? 0 : 1;
-        return ok;
-    }
-    int Failures() const { return failures_; }
-
-private:
-    std::ostream& out_;
-    int failures_ = 0;
-};
-
 Vec3 StationSpot(size_t station, float east)
 {
     const Vec3 p = SimStationPosition(station);

@@ -8,6 +8,23 @@
 
 #include "sim/sim.h"
 
+// Prints each check of a scenario, "ok" or "FAIL", and counts the failures.
+class Checker {
+public:
+    explicit Checker(std::ostream& out) : out_(out) {}
+    bool Check(bool ok, const std::string& what)
+    {
+        out_ << (ok ? "  ok    " : "  FAIL  ") << what << "\n";
+        failures_ += ok ? 0 : 1;
+        return ok;
+    }
+    int Failures() const { return failures_; }
+
+private:
+    std::ostream& out_;
+    int failures_ = 0;
+};
+
 // Runs the named scenario with the given plug-in; prints each check; returns the failure count,
 // or -1 for an unknown name.
 int RunScenario(const std::string& name, PluginModule& plugin, std::ostream& out);
