@@ -205,8 +205,26 @@ uint32_t Fingerprint(const char* text, size_t length)
     return static_cast<uint32_t>(h >> 32);
 }
 
+// Texts by the address they were last seen at: the plug-in passes the same literals every frame,
+// so most lookups end here, once the bytes are found unchanged.
+struct SeenAt {
+    const char* address;
+    uint32_t slot;
+};
+constexpr uint32_t SeenSlots = 64;
+SeenAt seenAt[SeenSlots];
+
 void Out::TextCode(const char* text)
 {
+    SeenAt& seen = seenAt[(reinterpret_cast<uintptr_t>(text) >> 3) % SeenSlots];
+    if (seen.address == text) {
+        const TextSlot& t = texts[seen.slot];
+        // strncmp stops at the text's end, so a shorter text now at the address is never read past.
+        if (std::strncmp(textPool + t.offset, text, t.length) == 0 && (t.length == MaxTextBytes || text[t.length] == 0)) {
+            Varint(FirstReference + t.number);
+            return;
+        }
+    }
     size_t length = std::strlen(text);
     if (length > MaxTextBytes)
         length = MaxTextBytes;
@@ -215,6 +233,7 @@ void Out::TextCode(const char* text)
     while (texts[slot].used) {
         const TextSlot& t = texts[slot];
         if (t.fingerprint == fingerprint && t.length == length && std::memcmp(textPool + t.offset, text, length) == 0) {
+            seen = SeenAt{text, slot};
             Varint(FirstReference + t.number);
             return;
         }
@@ -225,6 +244,7 @@ void Out::TextCode(const char* text)
         texts[slot] = TextSlot{static_cast<uint32_t>(poolUsed), static_cast<uint32_t>(length), fingerprint,
                                textCount++, true};
         poolUsed += length;
+        seen = SeenAt{text, slot};
         Varint(DefineCode);
     } else {
         Varint(InlineCode);
@@ -252,6 +272,7 @@ void StartSessionRecording(const RecordedSettings& settings)
     poolUsed = 0;
     std::memset(hashes, 0, sizeof hashes);
     std::memset(texts, 0, sizeof texts);
+    std::memset(seenAt, 0, sizeof seenAt);
 
     uint8_t start[sizeof Magic + 1];
     std::memcpy(start, Magic, sizeof Magic);
