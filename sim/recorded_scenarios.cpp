@@ -1,6 +1,6 @@
 // sim/recorded_scenarios.cpp -- three sessions played with RECORD_SESSION=1, each in a game
 // folder of its own under recorded-sessions/ in the working folder: a trip on each line and a
-// refusal. Run against the real DLL under Wine, the files are what a player's game would write;
+// refusal; and a fourth without the key, which must leave no file. Run against the real DLL under Wine, the files are what a player's game would write;
 // the Linux side then replays them with the linked plug-in (tests/replay_files.cmake), and copies
 // of them are kept under tests/data/recordings/.
 #include <filesystem>
@@ -149,5 +149,26 @@ int RecordSessions(PluginModule& plugin, std::ostream& out)
         out << "  " << s.folder << "/Quorvane.rec: " << calls << " native calls, " << reader.RecordCount()
             << " records, " << fs::file_size(dir / "Quorvane.rec", ignored) << " bytes\n";
     }
+
+    // The same trip with the settings file saying nothing of recording: no file at all.
+    const fs::path dir = base / "not-recording";
+    fs::create_directories(dir, ignored);
+    std::ofstream(dir / "Quorvane.ini", std::ios::binary) << "[SETTINGS]\r\nMAX_TRAIN_SPEED=14\r\n";
+    const fs::path previous = fs::current_path(ignored);
+    fs::current_path(dir, ignored);
+    {
+        SimConfig config;
+        config.gameDir = ".";
+        Sim sim(config);
+        sim.SetCash(2000);
+        sim.MovePlayerTo(Vec3{0, 0, 0});
+        c.Check(sim.Load(plugin) && Sessions[1].play(sim), "not-recording: the line-two trip without RECORD_SESSION");
+        sim.Unload();
+    }
+    fs::current_path(previous, ignored);
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(dir, ignored))
+        files += entry.path().filename() != "Quorvane.ini" ? 1 : 0;
+    c.Check(files == 0, "not-recording: the plug-in wrote no file");
     return c.Failures();
 }
