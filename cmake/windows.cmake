@@ -22,7 +22,7 @@ target_link_options(Quorvane PRIVATE ${QV_STATIC_RUNTIME} -Wl,--exclude-all-symb
 set_target_properties(Quorvane PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME "Quorvane")
 
 add_library(ScriptHookSim SHARED ${QV_SIM_SOURCES} host/profile_int.cpp sim/win_hook.cpp sim/win_hook.def)
-target_include_directories(ScriptHookSim PRIVATE ${PROJECT_SOURCE_DIR})
+target_include_directories(ScriptHookSim PRIVATE ${PROJECT_SOURCE_DIR} ${QV_GENERATED_DIR})
 target_compile_definitions(ScriptHookSim PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX QV_HOOK_BUILD)
 target_link_options(ScriptHookSim PRIVATE ${QV_STATIC_RUNTIME})
 set_target_properties(ScriptHookSim PROPERTIES PREFIX "")
