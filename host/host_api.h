@@ -4,6 +4,17 @@
 
 #include <cstdint>
 
+// Every vector a native returns, and every position the plug-in keeps.
+struct PaddedVector3 {
+    float x;
+    uint32_t padX;
+    float y;
+    uint32_t padY;
+    float z;
+    uint32_t padZ;
+};
+static_assert(sizeof(PaddedVector3) == 24, "natives hand back vectors as three padded floats");
+
 using ScriptEntryFn = void (*)();
 // virtual key, repeat count, scan code, extended, Alt held, was down before, is up now:
 // the fields of a Windows keystroke message, in the order the script hook passes them.

@@ -13,8 +13,10 @@
 
 #include "host/host_api.h"
 #include "host/natives.h"
+#include "host_natives.h"
 #include "plugin/keyboard.h"
 #include "plugin/script.h"
+#include "sim/call_slots.h"
 #include "sim/native_call_sim.h"
 #include "sim/picture.h"
 
@@ -98,38 +100,16 @@ std::string RecordText(const Record& r)
     return "a record of kind " + std::to_string(static_cast<int>(r.tag));
 }
 
-// What each native takes, by position: I whole number, F float, T text, A address of the
-// plug-in's variable, O opaque value, W widened handle. A recording is untrusted input: an
-// argument is read as a text or an address only where the native takes one.
+// What each native takes, by position, from the hosts' table (I whole number, F float, T text,
+// A address of the plug-in's variable, O opaque value, W widened handle). A recording is
+// untrusted input: an argument is read as a text or an address only where the native takes one.
 const char* Signature(uint64_t hash, size_t argc)
 {
-    static const std::map<uint64_t, const char*> signatures = {
-        {NativePlayerPed, ""}, {NativeEntityExists, "I"}, {NativePlayerCanInteract, "I"},
-        {NativePlayerIsOccupied, "II"}, {NativeEntityPosition, "III"}, {NativeSquaredDistance, "FFFFFF"},
-        {NativeGameTime, ""}, {NativeRandomInt, "II"}, {NativeCoinFlip, ""}, {NativeHashOfName, "T"},
-        {NativePromptBegin, ""}, {NativePromptSetControl, "II"}, {NativePromptSetLabel, "IO"},
-        {NativePromptSettingA, "II"}, {NativePromptSettingB, "II"}, {NativePromptFinishSetup, "I"},
-        {NativePromptSettingC, "II"}, {NativePromptSettingD, "II"}, {NativePromptWasUsed, "I"},
-        {NativePromptRemove, "I"}, {NativeDrawSprite, "TTFFFFFIIIII"}, {NativeSetTextScale, "FF"},
-        {NativeSetTextColour, "IIII"}, {NativeDisplayText, "OFF"}, {NativeScriptTimer, ""},
-        {NativeSetScriptTimer, "I"}, {NativeControlIsHeld, "II"}, {NativeControlJustReleased, "II"},
-        {NativePlayFrontendSound, "TTII"}, {NativeUsingKeyboard, "I"}, {NativeBlockPadControls, "I"},
-        {NativePlayerCash, ""}, {NativeChargeCash, "I"}, {NativeTransitionBegin, "I"},
-        {NativeTransitionEnd, "I"}, {NativeAssetIsLoaded, "I"}, {NativeAssetRequest, "II"},
-        {NativeAssetRelease, "I"}, {NativePedIsInTheWay, "I"}, {NativeRemoveTrain, "A"},
-        {NativeTrainSwitch, "I"}, {NativeBeforeTrainCreation, ""}, {NativeCreateTrain, "IFFFIIII"},
-        {NativeTrainLastStopSetting, "II"}, {NativeTrainInitialSpeed, "IF"}, {NativeAfterTrainCreation, "III"},
-        {NativePedPrepare, "III"}, {NativePedIsSettled, "I"}, {NativePedSetPair, "III"},
-        {NativePedByAddress, "A"}, {NativePedMoveTo, "IFFIIII"}, {NativePedRelease, "A"},
-        {NativeGiveUpEntity, "AI"}, {NativeTrainIsHeld, "I"}, {NativeTrainTravelSpeed, "IF"},
-        {NativeTrainImmediateSpeed, "IF"}, {NativeTrainAnnounce, "WTII"}, {NativeTrainJunction, "IAA"},
-        {NativeTrainTrack, "W"}, {NativeSetJunction, "WII"},
-    };
-    if (hash == NativeComposeText)
-        return argc == 3 ? "ITT" : "ITIO";  // a literal, or a colour over an earlier text
-    const auto it = signatures.find(hash);
-    return it == signatures.end() ? nullptr : it->second;
+    const int row = HostNativeRowOf(hash);
+    return row < 0 || argc > MaxArgs ? nullptr : HostNativeForm(row, static_cast<int>(argc));
 }
+
+static_assert(CallSlots::MaxArgs == MaxArgs, "a recording keeps as many arguments as a call can have");
 
 ArgKind KindOf(char letter)
 {
@@ -177,12 +157,13 @@ private:
     ScriptEntryFn entry_ = nullptr;
     bool inScript_ = false;
 
-    bool open_ = false;
-    uint64_t hash_ = 0;
-    uint64_t args_[MaxArgs] = {};
-    int argc_ = 0;
-    bool tooMany_ = false;
-    uint64_t slots_[4] = {};
+    CallSlots call_{};
+    // The call's parts, by the names the comparison reads them under.
+    const uint64_t& hash_ = call_.hash;
+    const uint64_t (&args_)[CallSlots::MaxArgs] = call_.args;
+    const int& argc_ = call_.argc;
+    const bool& tooMany_ = call_.overflowed;  // a push past the last slot
+    uint64_t (&slots_)[4] = call_.result;
 
     uint64_t frame_ = 0;
     int64_t gameTime_ = -1;
@@ -281,7 +262,7 @@ void Player::Differ(const std::string& recorded, const std::string& pluginDid)
 
 void Player::ScriptWait(uint32_t ms)
 {
-    if (open_)
+    if (call_.open)
         Differ(RecordText(record_), "waited inside an open native call");
     const Record& r = Take(WaitTag, "called scriptWait(" + std::to_string(ms) + ")");
     if (r.waitMs != ms)
@@ -316,22 +297,14 @@ int32_t Player::GetAllPeds(int32_t* handles, int32_t capacity)
 
 void Player::NativeInit(uint64_t hash)
 {
-    if (open_)
-        Differ("one call at a time", "began " + NameOf(hash) + " inside the open call to " + NameOf(hash_));
-    open_ = true;
-    hash_ = hash;
-    argc_ = 0;
-    tooMany_ = false;
+    if (call_.Init(hash) == CallSlots::InitWhileOpen)
+        Differ("one call at a time", "began " + NameOf(hash) + " inside the open call to " + NameOf(call_.abandoned));
 }
 
 void Player::NativePush(uint64_t value)
 {
-    if (!open_)
+    if (call_.Push(value) == CallSlots::PushWithoutInit)
         Differ("one call at a time", "pushed an argument with no call open");
-    if (argc_ == MaxArgs)
-        tooMany_ = true;
-    else
-        args_[argc_++] = value;
 }
 
 bool Player::ArgMatches(const RecordedArg& a, uint64_t raw) const
@@ -374,9 +347,8 @@ std::string Player::PluginCallText(const RecordedCall* like) const
 
 uint64_t* Player::NativeCall()
 {
-    if (!open_)
+    if (call_.Call() == CallSlots::CallWithoutInit)
         Differ("one call at a time", "called nativeCall with no call begun");
-    open_ = false;
     const Record& r = Take(CallTag, PluginCallText(nullptr));
     const RecordedCall& call = r.call;
     bool same = call.hash == hash_ && !tooMany_ && call.args.size() == static_cast<size_t>(argc_);

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/natives.h"
 #include "host/profile_int.h"
 #include "sim/fiber.h"
 #include "sim/native_call_sim.h"
@@ -36,8 +35,6 @@ Sim::Sim(SimConfig config) : config_(std::move(config)), rng_(config_.seed)
     textFrame_.assign(TextSlots, ~uint64_t{0});
     draws_.reserve(256);
     timerBase_ = now_;
-    if (Table().empty())
-        RegisterNatives();
     current = this;
 }
 
@@ -55,18 +52,10 @@ Sim::~Sim()
 
 Sim* Sim::Current() { return current; }
 
-std::map<uint64_t, Sim::NativeInfo>& Sim::Table()
-{
-    static std::map<uint64_t, NativeInfo> table;
-    return table;
-}
-
 const char* Sim::NativeName(uint64_t hash)
 {
-    if (Table().empty())
-        RegisterNatives();
-    const auto it = Table().find(hash);
-    return it == Table().end() ? nullptr : it->second.name;
+    const int row = HostNativeRowOf(hash);
+    return row < 0 ? nullptr : HostNatives[row].name;
 }
 
 void Sim::Error(const std::string& message)
@@ -406,38 +395,37 @@ void Sim::RecordingClose(void* file)
 
 // ---- native dispatch ------------------------------------------------------------------------
 
+const Sim::Handler Sim::Handlers[HostNativeCount] = {
+#define QV_SIM_HANDLER(name, hash, form, other, result) &Sim::name,
+    QV_HOST_NATIVES(QV_SIM_HANDLER)
+#undef QV_SIM_HANDLER
+};
+
 void Sim::NativeInit(uint64_t hash)
 {
-    if (callOpen_)
-        Error("nativeInit " + Hex(hash) + " while the call to " + Hex(callHash_) + " is still open");
-    callOpen_ = true;
-    callHash_ = hash;
-    callArgc_ = 0;
+    if (call_.Init(hash) == CallSlots::InitWhileOpen)
+        Error("nativeInit " + Hex(hash) + " while the call to " + Hex(call_.abandoned) + " is still open");
 }
 
 void Sim::NativePush64(uint64_t value)
 {
-    if (!callOpen_) {
-        Error("nativePush64 without nativeInit");
-        return;
+    switch (call_.Push(value)) {
+    case CallSlots::PushWithoutInit: Error("nativePush64 without nativeInit"); break;
+    case CallSlots::PushPastMax: Error("too many arguments for " + Hex(call_.hash)); break;
+    default: break;
     }
-    if (callArgc_ == static_cast<int>(sizeof callArgs_ / sizeof callArgs_[0])) {
-        Error("too many arguments for " + Hex(callHash_));
-        return;
-    }
-    callArgs_[callArgc_++] = value;
 }
 
 uint64_t* Sim::NativeCallNow()
 {
-    std::memset(result_, 0, sizeof result_);
-    if (!callOpen_) {
+    uint64_t* const result = call_.result;
+    std::memset(result, 0, sizeof call_.result);
+    if (call_.Call() == CallSlots::CallWithoutInit) {
         Error("nativeCall without nativeInit");
-        return result_;
+        return result;
     }
-    callOpen_ = false;
     if (!inScript_)
-        Error("native " + Hex(callHash_) + " called outside the script fibre");
+        Error("native " + Hex(call_.hash) + " called outside the script fibre");
 #ifndef _WIN32
     if (++callsSinceYield_ > MaxCallsWithoutYield && inScript_ && !unwinding_) {
         Error("the script made " + std::to_string(MaxCallsWithoutYield) +
@@ -446,25 +434,28 @@ uint64_t* Sim::NativeCallNow()
         throw ScriptUnwind{};
     }
 #endif
-    auto it = Table().find(callHash_);
-    if (it == Table().end()) {
-        Error("unknown native " + Hex(callHash_));
-        return result_;
+    const int row = HostNativeRowOf(call_.hash);
+    if (row < 0) {
+        Error("unknown native " + Hex(call_.hash));
+        return result;
     }
-    const NativeInfo& info = it->second;
-    NativeCall call(*this, info.name, callArgs_, callArgc_, result_, logging_);
-    if (info.argc >= 0 && info.argc != callArgc_)
-        call.Fail("takes " + std::to_string(info.argc) + " arguments, got " + std::to_string(callArgc_));
-    (this->*info.handler)(call);
+    const HostNative& native = HostNatives[row];
+    NativeCall call(*this, native.name, call_.args, call_.argc, result, logging_);
+    if (HostNativeForm(row, call_.argc) == nullptr) {
+        std::string counts = std::to_string(HostKindsLength(native.forms[0]));
+        if (native.forms[1] != nullptr)
+            counts += " or " + std::to_string(HostKindsLength(native.forms[1]));
+        call.Fail("takes " + counts + " arguments, got " + std::to_string(call_.argc));
+    }
+    (this->*Handlers[row])(call);
     if (answerHook_)
-        answerHook_(callHash_, callArgs_, callArgc_, result_);
+        answerHook_(call_.hash, call_.args, call_.argc, result);
     if (logging_) {
-        log_.push_back(CallRecord{frame_, now_, callHash_, info.name,
-                                  std::vector<uint64_t>(callArgs_, callArgs_ + callArgc_),
-                                  call.ArgsText(), call.ResultText(), result_[0],
-                                  call.TakeTextArgs()});
+        log_.push_back(CallRecord{frame_, now_, call_.hash, native.name,
+                                  std::vector<uint64_t>(call_.args, call_.args + call_.argc),
+                                  call.ArgsText(), call.ResultText(), result[0], call.TakeTextArgs()});
     }
-    return result_;
+    return result;
 }
 
 std::vector<std::string> Sim::Trace(size_t first, const std::vector<uint64_t>& only) const
@@ -488,11 +479,6 @@ size_t Sim::CountCalls(uint64_t hash, size_t first) const
     for (size_t i = first; i < log_.size(); ++i)
         n += log_[i].hash == hash ? 1 : 0;
     return n;
-}
-
-void Sim::Add(uint64_t hash, const char* name, int argc, Handler handler)
-{
-    Table()[hash] = NativeInfo{name, argc, handler};
 }
 
 // ---- helpers --------------------------------------------------------------------------------
