@@ -54,7 +54,7 @@ void* PlatformRecordingOpen(const char* path, const char* previousPath)
     // this session unrecorded.
     if (std::rename(target.c_str(), LocalPath(previousPath).c_str()) != 0 && errno != ENOENT)
         return nullptr;
-    // O_EXCL: whatever appeared under the name since is never truncated.
+    // Made exclusively: whatever appeared under the name since is never truncated.
     const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     return fd < 0 ? nullptr : reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1);
 }
