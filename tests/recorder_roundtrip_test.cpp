@@ -178,6 +178,7 @@ TEST_F(RecorderRoundTrip, TextsAtTheirCutAndChangingUnderOneAddress)
         {at,        "Saint Denis",                   "Saint Denis"},           // back to a known one
         {elsewhere, "Saint Denis",                   "Saint Denis"},
         {elsewhere, "",                              ""},
+        {elsewhere, std::string(1025, 'z'),          std::string(1024, 'z')},  // new, and cut
         {at,        std::string(1024, 'a'),          std::string(1024, 'a')},
         // Differs from the one above only where no cheap fingerprint looks.
         {elsewhere, std::string(100, 'a') + "c" + std::string(923, 'a'),
