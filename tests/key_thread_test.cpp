@@ -3,6 +3,7 @@
 // unsynchronised read of the key state is reported as a race; without it, the fields of each event
 // are chosen so that half of one event and half of another never make a whole one.
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "host/natives.h"
@@ -39,6 +40,12 @@ TEST_F(MenuWithAWindowThread, ReadsNeverMixTwoEventsAndOnlyWholeEventsCount)
             rounds.fetch_add(1, std::memory_order_relaxed);
         }
     });
+    // A failed assertion below returns early: the thread is stopped and joined either way.
+    const auto stopAndJoin = [&](std::thread* t) {
+        stop.store(true);
+        t->join();
+    };
+    std::unique_ptr<std::thread, decltype(stopAndJoin)> stopWindow(&window, stopAndJoin);
 
     bool moved = false;
     bool bothKinds[2] = {false, false};
@@ -60,8 +67,7 @@ TEST_F(MenuWithAWindowThread, ReadsNeverMixTwoEventsAndOnlyWholeEventsCount)
             bothKinds[e.Released] = true;
         }
     }
-    stop.store(true);
-    window.join();
+    stopWindow.reset();
 
     EXPECT_GT(rounds.load(), 0u);
     EXPECT_TRUE(moved) << "the Down presses from the other thread move the menu";
