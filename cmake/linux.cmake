@@ -180,3 +180,33 @@ if(QV_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   target_compile_options(quorvane_plugin PRIVATE -fsanitize=fuzzer-no-link)
   target_compile_options(quorvane_sim PRIVATE -fsanitize=fuzzer-no-link)
 endif()
+# The recording's folder with the real DLL: three sessions keep the last two; an earlier recording
+# whose Quorvane.old.rec cannot be replaced stays as it was, the session unrecorded; a hook the
+# plug-in cannot hold leaves it inert; a write cut short by a file-size limit leaves a file that
+# replays to its last block.
+foreach(scenario IN ITEMS recording-keeps-the-last-two recording-old-blocked hook-not-held)
+  add_test(NAME wine.${scenario}
+           COMMAND ${QV_WINE_RUN} ${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe ${scenario}
+                   ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)
+  # A folder of its own: the Linux run of the same scenario plays in the build folder.
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/wine_${scenario})
+  set_tests_properties(wine.${scenario} PROPERTIES TIMEOUT 120 LABELS wine
+                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/wine_${scenario})
+endforeach()
+add_test(NAME wine.recording-write-fails
+         COMMAND ${CMAKE_COMMAND}
+                 -DWINE=${QV_WINE}
+                 -DRUNNER=${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe
+                 -DPLUGIN=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
+                 -DSIM=$<TARGET_FILE:quorvane-sim>
+                 -DWORK=${CMAKE_BINARY_DIR}/wine_write_fails
+                 -P ${PROJECT_SOURCE_DIR}/tests/recording_write_fails.cmake)
+set_tests_properties(wine.recording-write-fails PROPERTIES TIMEOUT 300 LABELS wine)
+# The same corpus against Windows' answers kept in tests/data: no Wine needed.
+add_test(NAME settings.corpus-as-windows-answered
+         COMMAND ${CMAKE_COMMAND}
+                 -DLINUX_PROBE=$<TARGET_FILE:profile_probe>
+                 -DCORPUS=${PROJECT_SOURCE_DIR}/tests/data/profile_corpus.txt
+                 -DANSWERS=${PROJECT_SOURCE_DIR}/tests/data/profile_corpus.windows
+                 -DWORK=${CMAKE_BINARY_DIR}/profile_answers_work
+                 -P ${PROJECT_SOURCE_DIR}/tests/settings_windows_answers.cmake)

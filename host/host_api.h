@@ -39,9 +39,10 @@ struct HostApi {
     uint32_t (*readProfileInt)(const char* section, const char* key, int32_t defaultValue,
                                const char* path);
 
-    // The session recording's file, used only when RECORD_SESSION=1. Open keeps an existing file
-    // under previousPath first and answers null on failure; write puts all the bytes out, unbuffered,
-    // or answers false.
+    // The session recording's file, used only when RECORD_SESSION=1. Open moves an existing file
+    // to previousPath (replacing one there) and makes a new one; it answers null, touching nothing,
+    // if the move fails for any reason but there being no file, and never truncates. Write puts
+    // all the bytes out, unbuffered, or answers false with the file cut back to its length before.
     void* (*recordingOpen)(const char* path, const char* previousPath);
     bool (*recordingWrite)(void* file, const void* bytes, uint32_t count);
     void (*recordingClose)(void* file);

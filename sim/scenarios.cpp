@@ -1,6 +1,7 @@
 // sim/scenarios.cpp -- what the game would see of the plug-in, checked from the call log.
 #include "sim/scenarios.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -9,7 +10,23 @@
 #include "host/natives.h"
 #include "sim/native_call_sim.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
+
+long ProcessId()
+{
+#ifdef _WIN32
+    return static_cast<long>(_getpid());
+#else
+    return static_cast<long>(getpid());
+#endif
+}
 
 Vec3 StationSpot(size_t station, float east)
 {
@@ -297,7 +314,9 @@ int SettingsFromIni(PluginModule& plugin, std::ostream& out)
     constexpr uint32_t S = 83, Down = 40;
     Checker c(out);
     std::error_code ignored;
-    const fs::path dir = fs::temp_directory_path(ignored) / "quorvane_settings_scenario";
+    // The process id in the name: another checkout may run the same scenario at the same time.
+    const fs::path dir = fs::temp_directory_path(ignored) /
+                         ("quorvane_settings_scenario_" + std::to_string(ProcessId()));
     fs::create_directories(dir, ignored);
     {
         std::ofstream ini(dir / "Quorvane.ini", std::ios::binary);
@@ -328,6 +347,84 @@ int SettingsFromIni(PluginModule& plugin, std::ostream& out)
     return c.Failures();
 }
 
+#ifdef _WIN32
+// Makes GetModuleHandleExW fail in the whole process while it lives, by a jump at the start of
+// the function (the plug-in's import of it from KERNEL32 lands in kernelbase under Wine).
+class ModuleHoldFails {
+public:
+    ModuleHoldFails()
+    {
+        HMODULE base = GetModuleHandleA("kernelbase.dll");
+        target_ = reinterpret_cast<unsigned char*>(
+            reinterpret_cast<void*>(GetProcAddress(base != nullptr ? base : GetModuleHandleA("kernel32.dll"),
+                                                   "GetModuleHandleExW")));
+        if (target_ == nullptr || !VirtualProtect(target_, sizeof saved_, PAGE_EXECUTE_READWRITE, &protect_)) {
+            target_ = nullptr;
+            return;
+        }
+        std::memcpy(saved_, target_, sizeof saved_);
+        unsigned char jump[sizeof saved_] = {0x48, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xE0};  // mov rax, imm; jmp rax
+        const uint64_t to = reinterpret_cast<uint64_t>(&Fail);
+        std::memcpy(jump + 2, &to, sizeof to);
+        std::memcpy(target_, jump, sizeof jump);
+        FlushInstructionCache(GetCurrentProcess(), target_, sizeof saved_);
+    }
+    ~ModuleHoldFails()
+    {
+        if (target_ == nullptr)
+            return;
+        std::memcpy(target_, saved_, sizeof saved_);
+        DWORD ignored = 0;
+        VirtualProtect(target_, sizeof saved_, protect_, &ignored);
+        FlushInstructionCache(GetCurrentProcess(), target_, sizeof saved_);
+    }
+    bool Active() const { return target_ != nullptr; }
+
+private:
+    static BOOL WINAPI Fail(DWORD, LPCWSTR, HMODULE* module)
+    {
+        if (module != nullptr)
+            *module = nullptr;
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    unsigned char* target_ = nullptr;
+    unsigned char saved_[12] = {};
+    DWORD protect_ = 0;
+};
+
+// A hook the plug-in cannot hold could be freed under it: the plug-in then stays inert, as with
+// no hook, and so never calls into it, not even at unload.
+int HookNotHeld(PluginModule& plugin, std::ostream& out)
+{
+    Checker c(out);
+    Sim sim;
+    sim.MovePlayerTo(StationSpot(8, 5.0f));
+    bool loaded = false;
+    {
+        ModuleHoldFails failing;
+        c.Check(failing.Active(), "GetModuleHandleExW fails for the plug-in's load");
+        loaded = sim.Load(plugin);
+    }
+    c.Check(loaded, "the plug-in loads");
+    c.Check(!sim.ScriptRegistered() && sim.RegisteredKeyboardHandler() == nullptr,
+            "and registers neither a script nor a key handler");
+    sim.RunFor(5000);
+    c.Check(sim.Log().empty() && sim.LivePrompt() == nullptr, "no native is called, no prompt is offered");
+    sim.Unload();
+    c.Check(sim.Errors().empty(), "it unloads without a call into the hook");
+    for (const std::string& e : sim.Errors())
+        out << "  host error: " << e << "\n";
+    // The same folder and hook with the hold working: the script is there (the check above is
+    // not the hook failing for another reason).
+    Sim held;
+    held.MovePlayerTo(StationSpot(8, 5.0f));
+    c.Check(held.Load(plugin) && held.ScriptRegistered(), "with the hold working the plug-in registers its script");
+    held.Unload();
+    return c.Failures();
+}
+#endif
+
 struct Scenario {
     const char* name;
     int (*run)(PluginModule&, std::ostream&);
@@ -339,6 +436,12 @@ const Scenario Scenarios[] = {
     {"journey-ride", &JourneyRide},
     {"settings-from-ini", &SettingsFromIni},
     {"record-sessions", &RecordSessions},
+    {"recording-keeps-the-last-two", &RecordingKeepsTheLastTwo},
+    {"recording-old-blocked", &RecordingOldBlocked},
+    {"recording-write-fails", &RecordingWriteFails},
+#ifdef _WIN32
+    {"hook-not-held", &HookNotHeld},
+#endif
 };
 
 } // namespace

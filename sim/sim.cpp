@@ -366,31 +366,44 @@ std::string Sim::GamePath(const char* path) const
     return local;
 }
 
+// The plug-in's own file functions, on the game's folder: what is tested here is what ships. The
+// stand-in hook under Wine never gets here; the real DLL writes through Windows itself.
 void* Sim::RecordingOpen(const char* path, const char* previousPath)
 {
-    const std::string target = GamePath(path);
-    std::rename(target.c_str(), GamePath(previousPath).c_str());
-    std::FILE* file = std::fopen(target.c_str(), "wb");
+#ifdef QV_HOOK_BUILD
+    (void)path, (void)previousPath;
+    return nullptr;
+#else
+    void* file = PlatformRecordingOpen(GamePath(path).c_str(), GamePath(previousPath).c_str());
     if (file != nullptr)
         Note(std::string("the plug-in records the session to ") + path);
     return file;
+#endif
 }
 
 bool Sim::RecordingWrite(void* file, const void* bytes, uint32_t count)
 {
     if (recordingWritesLeft_ == 0)
-        return false;
+        return false;  // as a write that failed and was cut back: nothing of it stays
     if (recordingWritesLeft_ > 0)
         --recordingWritesLeft_;
-    auto* f = static_cast<std::FILE*>(file);
-    const bool ok = std::fwrite(bytes, 1, count, f) == count && std::fflush(f) == 0;
+#ifdef QV_HOOK_BUILD
+    (void)file, (void)bytes;
+    return false;
+#else
+    const bool ok = PlatformRecordingWrite(file, bytes, count);
     recordingBytes_ += ok ? count : 0;
     return ok;
+#endif
 }
 
 void Sim::RecordingClose(void* file)
 {
-    std::fclose(static_cast<std::FILE*>(file));
+#ifdef QV_HOOK_BUILD
+    (void)file;
+#else
+    PlatformRecordingClose(file);
+#endif
 }
 
 // ---- native dispatch ------------------------------------------------------------------------

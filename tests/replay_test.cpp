@@ -223,6 +223,8 @@ TEST_F(RecordedSession, TheSizeCapClosesTheRecordingAndThePlugInGoesOn)
     RideToTheEnd(4);
     sim().Unload();
     EXPECT_LE(fs::file_size(dir_ / "Quorvane.rec"), RecordingSizeCap);
+    // and not long before it: the cap keeps one 128 KiB buffer free, no more.
+    EXPECT_GT(fs::file_size(dir_ / "Quorvane.rec"), RecordingSizeCap - 128 * 1024);
     RecordingReader reader;
     ASSERT_TRUE(reader.Open(RecordingFile())) << reader.Error();
     EXPECT_TRUE(reader.Closed());
