@@ -1,7 +1,9 @@
 // sim/recording_reader.h -- reads a session recording (.rec), the file the plug-in writes with
 // RECORD_SESSION=1. Open checks the whole file first (signature, format version, every block's
 // length and checksum, every record's fields), so a damaged, truncated or foreign file is one
-// clear sentence before anything is replayed; then Next hands the records out in order.
+// clear sentence before anything is replayed; then Next hands the records out in order. The file
+// is read a block at a time and each block is checked before the next is read: whatever is
+// refused, it is refused at its first fault, holding no more than the blocks before it.
 #pragma once
 
 #include <cstddef>
@@ -51,9 +53,10 @@ struct RecordingHeader {
 class RecordingReader {
 public:
     // Reads and checks the file. False, with Error() set to one sentence, if it cannot be
-    // replayed whole; ValidBlocks() then says how many blocks before the fault are sound.
+    // replayed whole; ValidBlocks() then says how many blocks before the fault are sound. Only
+    // a regular file no larger than the writer ever writes is read at all.
     bool Open(const std::string& path);
-    bool Load(std::vector<uint8_t> bytes);
+    bool Load(const std::vector<uint8_t>& bytes);
 
     const std::string& Error() const { return error_; }
     const RecordingHeader& Header() const { return header_; }
@@ -62,25 +65,36 @@ public:
     // The recording ends with a closing record (the plug-in was unloaded, or the size cap was
     // reached); without one the game stopped while recording.
     bool Closed() const { return closed_; }
+    // The closing record's reason (recording::EndReason); 0 without one.
+    uint32_t EndReason() const { return endReason_; }
     uint64_t RecordCount() const { return records_; }
 
     // Records from the first after the header, within the valid blocks. False at the end.
     void Rewind();
     bool Next(Record& record);
 
-private:
-    struct Block {
-        size_t begin, end;  // payload
+    // Where the bytes come from: the file, or memory.
+    class Source {
+    public:
+        virtual ~Source() = default;
+        virtual uint64_t Remaining() const = 0;
+        // Exactly n bytes, or false.
+        virtual bool Read(uint8_t* into, size_t n) = 0;
     };
-    bool Check();
-    bool Fail(const std::string& message);
 
-    std::vector<uint8_t> bytes_;
+private:
+    using Block = std::vector<uint8_t>;  // a payload that passed its checksum
+    bool Check(Source& in);
+    bool Fail(const std::string& message);
+    void Reset();
+
     std::vector<Block> blocks_;
     size_t validBlocks_ = 0;
     std::string error_;
     RecordingHeader header_;
+    size_t headerEnd_ = 0;  // in the first block
     bool closed_ = false;
+    uint32_t endReason_ = 0;
     uint64_t records_ = 0;
 
     // Decoding state, the same in the check and in the replay.
@@ -93,4 +107,5 @@ private:
     };
     Cursor cursor_;
     bool Decode(Cursor& c, const Block& block, Record& record, std::string& why) const;
+    bool DecodeHeader(const Block& block, std::string& why);
 };
