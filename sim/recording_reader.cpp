@@ -1,6 +1,7 @@
 // sim/recording_reader.cpp -- the .rec reader: the file is taken a block at a time, each block's
 // framing and checksum checked and every record in it decoded once to prove it sound before the
-// next block is read; then the records are decoded again on demand for the replay. Every length
+// next block is read; then the blocks are read again, one at a time, and their records decoded
+// again on demand for the replay. Every length
 // and number read from the file is bounded, by the writer's own limits, before it is used.
 #include "sim/recording_reader.h"
 
@@ -164,12 +165,12 @@ bool RecordingReader::Open(const std::string& path)
     if (size > LargestRecording)
         return Fail("not a Quorvane recording: " + std::to_string(size) + " bytes, larger than any recording (at most " +
                     std::to_string(LargestRecording) + ")");
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    file_.open(path, std::ios::binary);
+    if (!file_)
         return Fail(std::string("cannot be read: ") + std::strerror(errno));
-    FileSource in(file, size);
+    FileSource in(file_, size);
     const bool whole = Check(in);
-    if (file.bad())
+    if (file_.bad())
         return Fail(std::string("cannot be read: ") + std::strerror(errno));
     return whole;
 }
@@ -179,13 +180,20 @@ bool RecordingReader::Load(const std::vector<uint8_t>& bytes)
     Reset();
     if (bytes.size() > LargestRecording)
         return Fail("not a Quorvane recording: " + std::to_string(bytes.size()) + " bytes, larger than any recording");
-    MemorySource in(bytes);
+    memory_ = bytes;
+    MemorySource in(memory_);
     return Check(in);
 }
 
 void RecordingReader::Reset()
 {
     blocks_.clear();
+    memory_.clear();
+    if (file_.is_open())
+        file_.close();
+    file_.clear();
+    current_.clear();
+    currentIndex_ = SIZE_MAX;
     validBlocks_ = 0;
     error_.clear();
     header_ = RecordingHeader{};
@@ -253,6 +261,7 @@ bool RecordingReader::Check(Source& in)
             fault = "cannot be read: the file ends sooner than its size said";
             break;
         }
+        const uint64_t payloadAt = at + 1 + (lengthAt - in.Remaining()) - payload.size() - sizeof crc;
         at += 1 + (lengthAt - in.Remaining());
         const uint32_t expected = static_cast<uint32_t>(crc[0]) | static_cast<uint32_t>(crc[1]) << 8 |
                                   static_cast<uint32_t>(crc[2]) << 16 | static_cast<uint32_t>(crc[3]) << 24;
@@ -289,7 +298,7 @@ bool RecordingReader::Check(Source& in)
             fault = "damaged: block " + std::to_string(n) + " has " + why;
             break;
         }
-        blocks_.push_back(std::move(payload));
+        blocks_.push_back(Where{payloadAt, static_cast<uint32_t>(payload.size()), expected});
         validBlocks_ = blocks_.size();
     }
     if (fault.empty() && blocks_.empty())
@@ -353,15 +362,46 @@ void RecordingReader::Rewind()
 bool RecordingReader::Next(Record& record)
 {
     while (cursor_.block < validBlocks_) {
-        const Block& block = blocks_[cursor_.block];
-        if (cursor_.at < block.size()) {
+        if (!Fetch(cursor_.block))
+            return false;
+        if (cursor_.at < current_.size()) {
             std::string why;
-            return Decode(cursor_, block, record, why);
+            if (Decode(cursor_, current_, record, why))
+                return true;
+            validBlocks_ = cursor_.block;
+            return Fail("damaged: block " + std::to_string(cursor_.block) + " has changed since it was read: " + why);
         }
         ++cursor_.block;
         cursor_.at = 0;
     }
     return false;
+}
+
+bool RecordingReader::Fetch(size_t index)
+{
+    if (index == currentIndex_)
+        return true;
+    const Where& w = blocks_[index];
+    current_.resize(w.length);
+    bool read = true;
+    if (file_.is_open()) {
+        file_.clear();
+        read = static_cast<bool>(file_.seekg(static_cast<std::streamoff>(w.offset)).read(
+            reinterpret_cast<char*>(current_.data()), static_cast<std::streamsize>(w.length)));
+    } else if (w.offset + w.length <= memory_.size()) {
+        std::copy(memory_.begin() + static_cast<std::ptrdiff_t>(w.offset),
+                  memory_.begin() + static_cast<std::ptrdiff_t>(w.offset + w.length), current_.begin());
+    } else {
+        read = false;
+    }
+    if (!read || Crc32(current_.data(), current_.size()) != w.crc) {
+        // The file was changed or cut while it was replayed: what is left is not the recording.
+        validBlocks_ = index;
+        currentIndex_ = SIZE_MAX;
+        return Fail("damaged: block " + std::to_string(index) + " no longer reads as it did when the file was checked");
+    }
+    currentIndex_ = index;
+    return true;
 }
 
 bool RecordingReader::Decode(Cursor& c, const Block& block, Record& r, std::string& why) const

@@ -2,12 +2,14 @@
 // RECORD_SESSION=1. Open checks the whole file first (signature, format version, every block's
 // length and checksum, every record's fields), so a damaged, truncated or foreign file is one
 // clear sentence before anything is replayed; then Next hands the records out in order. The file
-// is read a block at a time and each block is checked before the next is read: whatever is
-// refused, it is refused at its first fault, holding no more than the blocks before it.
+// is read a block at a time, each block checked before the next is read, and only where each
+// block lies is kept: Next reads its block again (and checks it again). Whatever its size, a
+// file, refused or replayed, takes one block of memory and the hash and text tables.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,6 +58,7 @@ public:
     // replayed whole; ValidBlocks() then says how many blocks before the fault are sound. Only
     // a regular file no larger than the writer ever writes is read at all.
     bool Open(const std::string& path);
+    // The same, for a recording in memory (kept in the reader).
     bool Load(const std::vector<uint8_t>& bytes);
 
     const std::string& Error() const { return error_; }
@@ -69,7 +72,8 @@ public:
     uint32_t EndReason() const { return endReason_; }
     uint64_t RecordCount() const { return records_; }
 
-    // Records from the first after the header, within the valid blocks. False at the end.
+    // Records from the first after the header, within the valid blocks. False at the end, or
+    // when the file no longer reads as it did (Error() then says so).
     void Rewind();
     bool Next(Record& record);
 
@@ -83,12 +87,23 @@ public:
     };
 
 private:
-    using Block = std::vector<uint8_t>;  // a payload that passed its checksum
+    using Block = std::vector<uint8_t>;  // a payload
+    struct Where {
+        uint64_t offset;  // of the payload in the file
+        uint32_t length;
+        uint32_t crc;
+    };
     bool Check(Source& in);
     bool Fail(const std::string& message);
     void Reset();
+    // Reads block index into current_.
+    bool Fetch(size_t index);
 
-    std::vector<Block> blocks_;
+    std::vector<Where> blocks_;
+    std::vector<uint8_t> memory_;  // Load's bytes
+    std::ifstream file_;           // Open's file
+    Block current_;
+    size_t currentIndex_ = SIZE_MAX;
     size_t validBlocks_ = 0;
     std::string error_;
     RecordingHeader header_;

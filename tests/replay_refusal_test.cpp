@@ -17,6 +17,8 @@
 #include <sstream>
 
 #include "recording_codec.h"
+#include "sim/recording_reader.h"
+#include "sim/replay.h"
 
 namespace fs = std::filesystem;
 using testrec::Frame;
@@ -60,7 +62,7 @@ struct Scratch {
 };
 
 // quorvane-sim with these arguments, its output and its peak resident memory.
-Finished Sim(const std::vector<std::string>& args, const fs::path& scratch)
+Finished Tool(const std::vector<std::string>& args, const fs::path& scratch)
 {
     const fs::path out = scratch / "stdout.txt", err = scratch / "stderr.txt";
     std::vector<char*> argv{const_cast<char*>(QV_SIM_TOOL)};
@@ -236,7 +238,7 @@ TEST(ReplayRefusals, EachFaultTheDocumentNamesIsOneLineAndExitTwo)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const fs::path file = scratch.Write("case.rec", c.bytes);
-        const Finished f = Sim({"--replay", file.string()}, scratch.path);
+        const Finished f = Tool({"--replay", file.string()}, scratch.path);
         EXPECT_EQ(f.exitCode, 2) << f.err;
         EXPECT_EQ(f.ErrLines(), 1u) << f.err;
         EXPECT_TRUE(std::regex_search(f.err, std::regex("^quorvane-sim: " + file.string() + ": " + c.line + "( \\(--salvage|\n)")))
@@ -282,7 +284,7 @@ TEST(ReplayRefusals, AFolderADeviceAndHugeOrEndlessFilesAreRefusedBeforeTheyAreR
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Finished f = Sim({"--replay", c.path.string()}, scratch.path);
+        const Finished f = Tool({"--replay", c.path.string()}, scratch.path);
         EXPECT_EQ(f.exitCode, 2) << f.err;
         EXPECT_EQ(f.ErrLines(), 1u) << f.err;
         EXPECT_EQ(f.err.rfind("quorvane-sim: " + c.path.string() + ": " + c.line, 0), 0u) << f.err;
@@ -312,10 +314,10 @@ TEST(ReplayRefusals, SalvageReplaysExactlyTheSoundBlocksBeforeTheDamage)
         bytes[testrec::Encode(before).size() - 1] ^= 0x40;
         const fs::path path = scratch.Write("damaged.rec", bytes);
 
-        const Finished refused = Sim({"--replay", path.string()}, scratch.path);
+        const Finished refused = Tool({"--replay", path.string()}, scratch.path);
         EXPECT_EQ(refused.exitCode, 2);
         EXPECT_NE(refused.err.find("damaged: block " + std::to_string(damaged) + " at byte"), std::string::npos) << refused.err;
-        const Finished salvaged = Sim({"--replay", path.string(), "--salvage"}, scratch.path);
+        const Finished salvaged = Tool({"--replay", path.string(), "--salvage"}, scratch.path);
         EXPECT_EQ(salvaged.exitCode, 2) << "a salvaged replay is not a whole one";
         EXPECT_NE(salvaged.out.find(std::to_string(calls) + " native calls in " + std::to_string(waits) +
                                     " frames replayed: identical to the recording (its sound blocks only)"),
@@ -334,8 +336,42 @@ TEST(ReplayRefusals, ARecordingEndedByItsSizeCapSaysSo)
         ASSERT_EQ(f.blocks.back().back().tag, 'E');
         f.blocks.back().back().number = reason;
         const fs::path path = scratch.Write("ended.rec", testrec::Encode(f));
-        const Finished done = Sim({"--replay", path.string()}, scratch.path);
+        const Finished done = Tool({"--replay", path.string()}, scratch.path);
         EXPECT_EQ(done.exitCode, 0) << done.err;
         EXPECT_NE(done.out.find(says), std::string::npos) << done.out;
     }
+}
+
+// The blocks are read again as they are replayed: a file cut while it is replayed stops the
+// replay at the first block that no longer reads, and the reader says so.
+namespace {
+std::string cutPath;
+uint64_t cutAfterWaits = 0;
+void (*realWait)(uint32_t) = nullptr;
+void CutTheFileMidway(HostApi& host)
+{
+    realWait = host.scriptWait;
+    host.scriptWait = [](uint32_t ms) {
+        if (--cutAfterWaits == 0)
+            EXPECT_EQ(truncate(cutPath.c_str(), 1000), 0);
+        realWait(ms);
+    };
+}
+} // namespace
+
+TEST(ReplayRefusals, AFileCutWhileItIsReplayedStopsTheReplayAndSaysSo)
+{
+    const Scratch scratch;
+    const Bytes kept = testrec::ReadFile(QV_TEST_DATA "/recordings/line-two.rec");
+    cutPath = scratch.Write("cut.rec", kept).string();
+    RecordingReader reader;
+    ASSERT_TRUE(reader.Open(cutPath)) << reader.Error();
+    cutAfterWaits = 2000;
+    ReplayHostInstalled = &CutTheFileMidway;
+    const ReplayResult r = ReplaySession(reader);
+    ReplayHostInstalled = nullptr;
+    EXPECT_EQ(reader.Error().rfind("damaged: block ", 0), 0u) << reader.Error();
+    EXPECT_NE(reader.Error().find("no longer reads as it did"), std::string::npos) << reader.Error();
+    EXPECT_GE(r.frames, 2000u);
+    EXPECT_LT(r.frames, 4341u) << "the frames of the whole recording";
 }

@@ -48,6 +48,8 @@ int Replay(const std::string& path, const std::string& pictures, bool salvage)
     std::printf("\n\n");
 
     const ReplayResult r = ReplaySession(reader);
+    // A file changed or cut while it was replayed: the rest of it was not replayed.
+    const bool sound = whole && reader.Error().empty();
     for (const ReplayEvent& e : r.timeline)
         std::printf("  frame %7llu  %s  %s\n", static_cast<unsigned long long>(e.frame), Clock(e).c_str(),
                     e.text.c_str());
@@ -70,12 +72,12 @@ int Replay(const std::string& path, const std::string& pictures, bool salvage)
         std::fprintf(stderr, "quorvane-sim: the replay differs at %s\n", r.difference.c_str());
         return 1;
     }
-    const char* ending = !whole                                     ? "its sound blocks only"
+    const char* ending = !sound                                     ? "its sound blocks only"
                          : reader.EndReason() == recording::EndSizeCap ? "which ends where it reached its size cap; the plug-in went on unrecorded"
                          : reader.Closed() ? "which ends where the plug-in was unloaded"
                                            : "which stops without a closing record: the game ended while recording";
     std::printf(": identical to the recording (%s)\n", ending);
-    if (!whole) {
+    if (!sound) {
         std::fprintf(stderr, "quorvane-sim: %s: %s\n", path.c_str(), reader.Error().c_str());
         return 2;
     }
