@@ -101,7 +101,8 @@ public:
     {
         if (n > bytes_.size() - at_)
             return false;
-        std::memcpy(into, bytes_.data() + at_, n);
+        if (n > 0)  // an empty block's payload has no storage to copy into
+            std::memcpy(into, bytes_.data() + at_, n);
         at_ += n;
         return true;
     }

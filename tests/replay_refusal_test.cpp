@@ -251,6 +251,7 @@ TEST(ReplayRefusals, AFolderADeviceAndHugeOrEndlessFilesAreRefusedBeforeTheyAreR
 {
     const Scratch scratch;
     fs::create_directories(scratch.path / "Quorvane.rec");
+    ASSERT_EQ(mkfifo((scratch.path / "pipe.rec").c_str(), 0600), 0);  // opened, it would wait for a writer
     // Larger than any recording, and within the largest size but of nothing the writer writes.
     const auto sparse = [&](const char* name, const Bytes& start, off_t size) {
         const fs::path path = scratch.Write(name, start);
@@ -277,6 +278,7 @@ TEST(ReplayRefusals, AFolderADeviceAndHugeOrEndlessFilesAreRefusedBeforeTheyAreR
     } cases[] = {
         {"a folder", scratch.path / "Quorvane.rec", "not a Quorvane recording: it is a folder"},
         {"/dev/zero", "/dev/zero", "not a Quorvane recording: it is not a regular file"},
+        {"a named pipe", scratch.path / "pipe.rec", "not a Quorvane recording: it is not a regular file"},
         {"300 MB", sparse("huge.rec", Bytes(1000, 0x5A), 300 << 20), "not a Quorvane recording: 314572800 bytes, larger than any recording"},
         {"200 MB after a sound start", sparse("zeros.rec", Recording({}), 200 << 20), afterStart + " does not begin as a block"},
         {"50 MB of definitions", definitions, "damaged: block 1 has more hash numbers than the 192"},
@@ -374,4 +376,24 @@ TEST(ReplayRefusals, AFileCutWhileItIsReplayedStopsTheReplayAndSaysSo)
     EXPECT_NE(reader.Error().find("no longer reads as it did"), std::string::npos) << reader.Error();
     EXPECT_GE(r.frames, 2000u);
     EXPECT_LT(r.frames, 4341u) << "the frames of the whole recording";
+}
+
+// The writer never writes an empty block, but one is sound: read from memory (as the fuzzer
+// reads) and from a file, it holds no record and the next block's records follow.
+TEST(ReplayRefusals, AnEmptyBlockHoldsNoRecordAndIsSound)
+{
+    const Scratch scratch;
+    const Bytes bytes = Recording({Bytes{}, Encoded(Wait(7))});
+    const fs::path path = scratch.Write("empty-block.rec", bytes);
+    for (const bool fromFile : {false, true}) {
+        SCOPED_TRACE(fromFile ? "from a file" : "from memory");
+        RecordingReader reader;
+        ASSERT_TRUE(fromFile ? reader.Open(path.string()) : reader.Load(bytes)) << reader.Error();
+        EXPECT_EQ(reader.ValidBlocks(), 3u);
+        Record r;
+        ASSERT_TRUE(reader.Next(r));
+        EXPECT_EQ(r.tag, recording::WaitTag);
+        EXPECT_EQ(r.waitMs, 7u);
+        EXPECT_FALSE(reader.Next(r));
+    }
 }
