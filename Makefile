@@ -63,8 +63,8 @@ fuzz: asan
 	    -max_len=4096 -print_final_stats=1 build/fuzz/host fuzz/corpus/host
 	build/asan/settings_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=512 -dict=fuzz/settings.dict \
 	    -print_final_stats=1 build/fuzz/settings
-	build/asan/recording_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 -max_len=65536 \
-	    -print_final_stats=1 build/fuzz/recording fuzz/corpus/recording
+	build/asan/recording_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 -max_len=524288 \
+	    -print_final_stats=1 build/fuzz/recording fuzz/corpus/recording tests/data/recordings
 
 bench: linux
 	build/linux/quorvane_bench

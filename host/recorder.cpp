@@ -19,7 +19,7 @@ namespace {
 
 using namespace recording;
 
-constexpr size_t BufferBytes = 128 * 1024;
+constexpr size_t BufferBytes = WriterBufferBytes;
 // Room for the block's tag and length in front of the payload, written right-aligned at flush
 // so that the whole block leaves in one write.
 constexpr size_t HeadRoom = 6;
@@ -46,7 +46,7 @@ uint32_t LastTick = 0;
 
 // Hashes by number, in an open-addressed table; numbers are given in order of first use.
 constexpr uint32_t HashSlots = 256;
-constexpr uint32_t HashNumbers = 192;
+constexpr uint32_t HashNumbers = MaxHashNumbers;
 struct HashSlot {
     uint64_t hash;
     uint32_t number;
@@ -57,7 +57,7 @@ uint32_t HashCount = 0;
 
 // Texts by number, their bytes kept in a pool.
 constexpr uint32_t TextSlots = 1024;
-constexpr uint32_t TextNumbers = 768;
+constexpr uint32_t TextNumbers = MaxTextNumbers;
 constexpr size_t TextPoolBytes = 64 * 1024;
 struct TextSlot {
     uint32_t offset;
@@ -432,7 +432,7 @@ void RecordPeds(int32_t capacity, int32_t count, const int32_t* handles)
         return;
     // Only up to the last handle written; the rest are the zeros the plug-in put there.
     size_t filled = 0;
-    for (size_t i = 0; i < static_cast<size_t>(capacity > 0 ? capacity : 0) && i < 4096; ++i) {
+    for (size_t i = 0; i < static_cast<size_t>(capacity > 0 ? capacity : 0) && i < MaxPeds; ++i) {
         if (handles[i] != 0)
             filled = i + 1;
     }

@@ -145,9 +145,9 @@ private:
     const Record& Take(Tag tag, const std::string& pluginDid);
     [[noreturn]] void Differ(const std::string& recorded, const std::string& pluginDid);
     [[noreturn]] void Stop() { throw ReplayStop{}; }
-    std::string PluginCallText(const RecordedCall* like) const;
+    std::string PluginCallText() const;
     bool ArgMatches(const RecordedArg& a, uint64_t raw) const;
-    void Event(const std::string& text) { result_.timeline.push_back({frame_, gameTime_, text}); }
+    void Event(const std::string& text) { result_.timeline.push_back({frame_, timeRead_, gameTime_, text}); }
     void Observe(const RecordedCall& call);
     void EndFrame();
 
@@ -166,7 +166,8 @@ private:
     uint64_t (&slots_)[4] = call_.result;
 
     uint64_t frame_ = 0;
-    int64_t gameTime_ = -1;
+    bool timeRead_ = false;
+    int32_t gameTime_ = 0;
 
     // What the timeline follows.
     std::unordered_map<uint64_t, std::string> composed_;
@@ -208,6 +209,8 @@ void Player::Run()
         [](void*) {},
     };
     ReadKeyWord = [](uint32_t key) { return active->KeyWord(key); };
+    if (ReplayHostInstalled != nullptr)
+        ReplayHostInstalled(Host);
 
     static char module = 0;
     PluginStaticInit();
@@ -254,7 +257,7 @@ void Player::Differ(const std::string& recorded, const std::string& pluginDid)
 {
     result_.outcome = ReplayResult::Differs;
     result_.difference = "frame " + std::to_string(frame_) + ", game time " +
-                         (gameTime_ < 0 ? std::string("not yet read") : FormatGameTime(gameTime_)) + ", call " +
+                         (timeRead_ ? FormatGameTime(gameTime_) : std::string("not yet read")) + ", call " +
                          std::to_string(result_.calls + 1) + ": the recording has " + recorded + "; the plug-in " +
                          pluginDid;
     Stop();
@@ -320,18 +323,19 @@ bool Player::ArgMatches(const RecordedArg& a, uint64_t raw) const
     return false;
 }
 
-// The plug-in's call, read as the recorded call's argument kinds say where they line up.
-std::string Player::PluginCallText(const RecordedCall* like) const
+// The plug-in's call, each argument read as the native it called takes it: a text as the text,
+// an address as the value it holds. The plug-in's own pushes are followed, never the recording's.
+std::string Player::PluginCallText() const
 {
+    const char* signature = Signature(hash_, static_cast<size_t>(argc_));
+    if (signature != nullptr && std::strlen(signature) != static_cast<size_t>(argc_))
+        signature = nullptr;
     std::string s = "called " + NameOf(hash_) + "(";
     for (int i = 0; i < argc_; ++i) {
         const uint64_t raw = args_[i];
-        const RecordedArg* a = like != nullptr && like->hash == hash_ && static_cast<size_t>(i) < like->args.size()
-                                   ? &like->args[static_cast<size_t>(i)]
-                                   : nullptr;
         std::string text = Hex(raw);
-        if (a != nullptr) {
-            switch (a->kind) {
+        if (signature != nullptr) {
+            switch (KindOf(signature[i])) {
             case IntArg: text = (raw >> 32) == 0 ? std::to_string(static_cast<int32_t>(raw)) : Hex(raw); break;
             case WidenedArg: text = std::to_string(static_cast<int64_t>(raw)); break;
             case FloatArg: text = (raw >> 32) == 0 ? FloatText(FloatOf(raw)) : Hex(raw); break;
@@ -349,10 +353,9 @@ uint64_t* Player::NativeCall()
 {
     if (call_.Call() == CallSlots::CallWithoutInit)
         Differ("one call at a time", "called nativeCall with no call begun");
-    const Record& r = Take(CallTag, PluginCallText(nullptr));
+    const Record& r = Take(CallTag, PluginCallText());
     const RecordedCall& call = r.call;
     bool same = call.hash == hash_ && !tooMany_ && call.args.size() == static_cast<size_t>(argc_);
-    const bool kindsChecked = same;
     if (same) {
         // Only now are the plug-in's pushes known to be the native's arguments; a recorded call
         // whose kinds do not fit the native is not followed into any address.
@@ -362,13 +365,13 @@ uint64_t* Player::NativeCall()
         for (size_t i = 0; i < call.args.size(); ++i) {
             if (call.args[i].kind != KindOf(signature[i]))
                 Differ(RecordedCallText(call) + " (argument " + std::to_string(i) + " of the wrong kind)",
-                       PluginCallText(nullptr));
+                       PluginCallText());
         }
     }
     for (size_t i = 0; same && i < call.args.size(); ++i)
         same = ArgMatches(call.args[i], args_[i]);
     if (!same)
-        Differ(RecordedCallText(call), PluginCallText(kindsChecked ? &call : nullptr));
+        Differ(RecordedCallText(call), PluginCallText());
 
     std::memset(slots_, 0, sizeof slots_);
     switch (call.result) {
@@ -401,6 +404,7 @@ void Player::Observe(const RecordedCall& call)
     const auto argCount = call.args.size();
     switch (call.hash) {
     case NativeGameTime:
+        timeRead_ = true;
         gameTime_ = call.intResult;
         break;
     case NativePromptBegin:
@@ -521,8 +525,9 @@ void Player::Observe(const RecordedCall& call)
             TrainHalt& h = result_.trip.halts.back();
             h.leftAt = gameTime_;
             char text[64];
-            std::snprintf(text, sizeof text, "train leaves after a halt of %.1f s",
-                          static_cast<double>(h.leftAt - h.stoppedAt) / 1000.0);
+            // The game clock wraps as a 32-bit count; so does the plug-in's arithmetic on it.
+            const int32_t halted = static_cast<int32_t>(static_cast<uint32_t>(h.leftAt) - static_cast<uint32_t>(h.stoppedAt));
+            std::snprintf(text, sizeof text, "train leaves after a halt of %.1f s", static_cast<double>(halted) / 1000.0);
             Event(text);
         }
         break;
@@ -591,6 +596,8 @@ void Player::EndFrame()
 }
 
 } // namespace
+
+void (*ReplayHostInstalled)(HostApi& host) = nullptr;
 
 ReplayResult ReplaySession(RecordingReader& reader)
 {

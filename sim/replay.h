@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "host/host_api.h"
 #include "sim/picture.h"
 #include "sim/recording_reader.h"
 #include "sim/sim.h"
 
 struct ReplayEvent {
     uint64_t frame;       // the script's frames: returns from scriptWait
-    int64_t gameTime;     // the game clock as last read by the plug-in; -1 before the first
+    bool timeRead;        // the plug-in has read the game clock before this
+    int32_t gameTime;     // the game clock as last read, when read: any value, the wrap's too
     std::string text;
 };
 
@@ -42,3 +44,7 @@ struct ReplayResult {
 // first difference). The reader must have opened the file; with a damaged file only its sound
 // blocks are replayed.
 ReplayResult ReplaySession(RecordingReader& reader);
+
+// For tests: called with the replay's host functions installed, before the plug-in loads, so a
+// test can stand in for a plug-in that pushes, waits or reads otherwise than it recorded.
+extern void (*ReplayHostInstalled)(HostApi& host);
