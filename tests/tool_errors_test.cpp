@@ -292,6 +292,15 @@ TEST(SoakTool, ShowsProgressAndASummaryAndTheHourlyRowsOnlyWhenAsked)
     EXPECT_EQ(summary.out.find("heap blocks resident KiB"), std::string::npos) << "no hourly table:\n" << summary.out;
     EXPECT_LE(std::count(summary.out.begin(), summary.out.end(), '\n'), 8) << summary.out;
     EXPECT_NE(summary.err.find("game hour"), std::string::npos) << "progress on stderr: " << summary.err;
+    // The visits, then each kind of visit: the kinds add up to the visits.
+    std::smatch counts;
+    ASSERT_TRUE(std::regex_search(summary.out, counts, std::regex("\n([0-9]+) visits: ([^\n]*)\n"))) << summary.out;
+    const std::string kinds = counts[2];
+    int sum = 0;
+    const std::regex number("[0-9]+");
+    for (std::sregex_iterator n(kinds.begin(), kinds.end(), number), end; n != end; ++n)
+        sum += std::stoi(n->str());
+    EXPECT_EQ(sum, std::stoi(counts[1])) << summary.out;
 
     const Finished hourly = Soak({"--hours", "4", "--hourly"});
     EXPECT_EQ(hourly.exitCode, 0);
