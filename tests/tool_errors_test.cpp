@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -576,5 +577,40 @@ TEST(ToolFolders, WithRecordingOnTheFirstSettingsSectionRecordsAndReadsAsBefore)
         const std::string on = WithRecordingOn(c.ini);
         EXPECT_EQ(ProfileIntFromText(on.data(), on.size(), "SETTINGS", "RECORD_SESSION", 0), 1u) << c.ini;
         EXPECT_EQ(ProfileIntFromText(on.data(), on.size(), "SETTINGS", "MAX_TRAIN_SPEED", 14), c.speed) << c.ini;
+    }
+}
+
+// Stopped with Ctrl-C or a kill in the middle of a long run, the tool still takes its game folder
+// (and the recording in it) away, and dies of the signal as a script expects.
+TEST(ToolFolders, AStoppedRunTakesItsFolderAway)
+{
+    for (int signal : {SIGINT, SIGTERM}) {
+        const OwnTempDir temp;
+        int progress[2];
+        ASSERT_EQ(pipe(progress), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            if (null < 0 || dup2(null, 1) < 0 || dup2(progress[1], 2) < 0)
+                _exit(126);
+            execl(QV_SOAK_TOOL, QV_SOAK_TOOL, "--hours", "10000", "--ini", QV_TEST_DATA "/../../packaging/Quorvane.ini",
+                  "--record", (temp.scratch.path / "never.rec").c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(progress[1]);
+        ASSERT_GT(child, 0);
+        // The run has begun once it reports its first sample (a blocking read: no clock involved).
+        std::string said;
+        char buffer[256];
+        for (ssize_t n; said.find("game hour") == std::string::npos && (n = read(progress[0], buffer, sizeof buffer)) > 0;)
+            said.append(buffer, static_cast<size_t>(n));
+        EXPECT_NE(said.find("game hour"), std::string::npos) << said;
+        EXPECT_EQ(temp.Left(), 1u) << "its game folder, while it plays";
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+        EXPECT_EQ(temp.Left(), 0u) << "signal " << signal << " left the game folder behind";
+        close(progress[0]);
     }
 }
