@@ -614,3 +614,17 @@ TEST(ToolFolders, AStoppedRunTakesItsFolderAway)
         close(progress[0]);
     }
 }
+
+// What --help promises about files and exit codes, for both tools; the tests above hold them to it.
+TEST(ToolOptions, HelpSaysWhereTheToolsPlayAndWhatTheExitCodesMean)
+{
+    for (const char* tool : {QV_SIM_TOOL, QV_SOAK_TOOL}) {
+        const Finished f = ::Run(tool, {"--help"});
+        EXPECT_EQ(f.exitCode, 0) << tool;
+        for (const char* said : {"--ini", "--record", "game folder of its own", "nothing in the current folder",
+                                 "replacing a file of that", "Exit codes: 0"})
+            EXPECT_NE(f.out.find(said), std::string::npos) << tool << ": " << said << "\n" << f.out;
+    }
+    const Finished sim = ::Run(QV_SIM_TOOL, {"--help"});
+    EXPECT_NE(sim.out.find("1 the visit went wrong (no prompt, no train, no arrival"), std::string::npos) << sim.out;
+}

@@ -46,8 +46,9 @@ std::string Footer()
     std::string text =
         "Files: the visit plays in a game folder of its own, made in the system's folder for temporary\n"
         "files and removed afterwards; nothing in the current folder is read, created, replaced or\n"
-        "removed. --ini FILE gives it that settings file (read only); --record FILE writes the\n"
-        "session's recording to FILE, replacing a file of that name.\n\n"
+        "removed but the files named on the command line. --ini FILE gives it that settings file\n"
+        "(read only); --record FILE writes the session's recording to FILE, replacing a file of that\n"
+        "name.\n\n"
         "Exit codes: 0 all went as asked; 1 the visit went wrong (no prompt, no train, no arrival,\n"
         "a picture or the recording not written, a host error) or a replay parted from its recording;\n"
         "2 a wrong command line, a file or folder that cannot be used, or a recording that cannot be read.\n\n";

@@ -72,8 +72,9 @@ int main(int argc, char** argv)
     app.set_version_flag("--version", std::string("quorvane-soak ") + QuorvaneVersionText, "print the version");
     app.footer("Files: the session plays in a game folder of its own, made in the system's folder for\n"
                "temporary files and removed afterwards; nothing in the current folder is read, created,\n"
-               "replaced or removed. --ini FILE gives it that settings file (read only); --record FILE\n"
-               "writes the session's recording to FILE, replacing a file of that name.\n\n"
+               "replaced or removed but the files named on the command line. --ini FILE gives it that\n"
+               "settings file (read only); --record FILE writes the session's recording to FILE,\n"
+               "replacing a file of that name.\n\n"
                "Exit codes: 0 flat; 1 something grew, the host saw an error, or the recording was not\n"
                "written; 2 a wrong command line, a file that cannot be used, or a run too short to judge.");
     double hours = 24;
