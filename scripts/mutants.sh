@@ -3,7 +3,8 @@
 #   scripts/mutants.sh [PATTERN]   only the entries whose line matches PATTERN (grep -E)
 # The faults go into a scratch copy of the tree (build/mutants/src), never into the tree itself,
 # so an interrupted run leaves nothing to clean up. Each fault is built incrementally there and
-# the suite runs without the Wine tests, each test under a time limit.
+# the suite runs without the Wine tests and the reproducibility check (it clones a git checkout;
+# the scratch copy is none), each test under a time limit.
 set -euo pipefail
 shopt -u patsub_replacement 2>/dev/null || true  # a '&' in a replacement stays a '&'
 
@@ -39,7 +40,7 @@ trap 'restore; echo; echo "interrupted"; exit 130' INT TERM
 
 build() { cmake --build "$bin" --target quorvane_tests >"$bin/mutant-build.log" 2>&1; }
 suite() {
-    timeout "$mutant_timeout" ctest --test-dir "$bin" -LE wine -j "$(nproc)" --timeout "$test_timeout" \
+    timeout "$mutant_timeout" ctest --test-dir "$bin" -LE 'wine|repro' -j "$(nproc)" --timeout "$test_timeout" \
         --stop-on-failure >"$bin/mutant-test.log" 2>&1
 }
 first_failure() { grep -m1 -oE '(Test +#[0-9]+: [^ ]+ .*\*\*\*(Failed|Timeout|Exception)[^ ]*)' "$bin/mutant-test.log" |
