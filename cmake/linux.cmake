@@ -36,10 +36,10 @@ if(QV_TSAN)
   return()
 endif()
 
-add_executable(quorvane-sim tools/quorvane_sim.cpp tools/replay_command.cpp)
+add_executable(quorvane-sim tools/quorvane_sim.cpp tools/replay_command.cpp tools/game_folder.cpp)
 target_link_libraries(quorvane-sim PRIVATE quorvane_sim CLI11::CLI11)
 
-add_executable(quorvane-soak tools/quorvane_soak.cpp tests/support/alloc_counter.cpp)
+add_executable(quorvane-soak tools/quorvane_soak.cpp tools/game_folder.cpp tests/support/alloc_counter.cpp)
 target_include_directories(quorvane-soak PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(quorvane-soak PRIVATE quorvane_sim CLI11::CLI11)
 
@@ -47,7 +47,7 @@ add_executable(profile_probe tests/profile_probe.cpp)
 target_link_libraries(profile_probe PRIVATE quorvane_plugin)
 
 file(GLOB QV_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
-add_executable(quorvane_tests ${QV_TEST_SOURCES} tests/support/alloc_counter.cpp)
+add_executable(quorvane_tests ${QV_TEST_SOURCES} tools/game_folder.cpp tests/support/alloc_counter.cpp)
 target_link_libraries(quorvane_tests PRIVATE quorvane_sim GTest::gtest GTest::gtest_main)
 target_include_directories(quorvane_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_compile_definitions(quorvane_tests PRIVATE QV_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
@@ -73,7 +73,7 @@ set(QV_WINDOWS_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/windows" CACHE PATH "the M
 find_program(QV_WINE NAMES wine wine64)
 set(QV_WINE_RUN ${CMAKE_COMMAND} -E env WINEDEBUG=-all ${QV_WINE})
 foreach(scenario IN ITEMS spine-scan-and-prompt spine-inert-without-hook menu-purchase journey-ride
-                         settings-from-ini)
+                         settings-from-ini settings-speed-fallback)
   add_test(NAME wine.${scenario}
            COMMAND ${QV_WINE_RUN} ${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe ${scenario}
                    ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "sim/native_call_sim.h"
+#include "sim/money.h"
 #include "sim/sim.h"
 
 namespace {
@@ -134,9 +135,6 @@ void Sim::ChargeCash(NativeCall& c)
     if (amount < 0)
         c.Fail("a negative charge");
     cash_ -= amount;
-    if (logging_) {
-        char note[96];
-        std::snprintf(note, sizeof note, "cash charged %d cents, %d left", amount, cash_);
-        Note(note);
-    }
+    if (logging_)
+        Note("cash charged " + MoneyText(amount) + ", " + MoneyText(cash_) + " left");
 }

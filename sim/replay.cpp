@@ -18,6 +18,7 @@
 #include "plugin/script.h"
 #include "sim/call_slots.h"
 #include "sim/native_call_sim.h"
+#include "sim/money.h"
 #include "sim/picture.h"
 
 using namespace recording;
@@ -478,8 +479,8 @@ void Player::Observe(const RecordedCall& call)
     case NativeChargeCash:
         if (argCount == 1) {
             result_.fareCents = arg(0).value;
-            Event("cash charged " + std::to_string(arg(0).value) + " cents, " + std::to_string(cash_ - arg(0).value) +
-                  " left");
+            Event("cash charged " + MoneyText(static_cast<int32_t>(arg(0).value)) + ", " +
+                  MoneyText(static_cast<int32_t>(cash_ - arg(0).value)) + " left");
             if (lastHighlight_ >= 0 && static_cast<size_t>(lastHighlight_) + 1 < rows_.size()) {
                 const std::string row = rows_[static_cast<size_t>(lastHighlight_) + 1];
                 for (int32_t s = 0; s < 13; ++s) {

@@ -97,6 +97,7 @@ public:
         PlaceJunctions();
         if (!sim_.RunUntil([&] { return !sim_.Halts().empty(); }, 5 * 60000)) {
             sim_.Note("no train came");
+            outcome_.problems.push_back("no train came to " + std::string(SimStationName(Journey.OriginIndex)));
             return;
         }
         sim_.Note("player boards the train");
@@ -185,7 +186,7 @@ VisitOutcome RunVisit(Sim& sim, PluginModule& plugin, const VisitPlan& plan)
     sim.RunFor(2000);
 
     sim.Note("player walks toward " + name);
-    sim.WalkPlayerTo(Offset(s, 4.0f), plan.walkSpeed);
+    sim.WalkPlayerTo(Offset(s, plan.standOff), plan.walkSpeed);
     sim.RunUntil([&] { return !sim.PlayerWalking(); }, 600000);
     sim.Note("player stands at " + name);
     outcome.offered = sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 9000);
@@ -203,36 +204,47 @@ VisitOutcome RunVisit(Sim& sim, PluginModule& plugin, const VisitPlan& plan)
             if (view.rows[row].rfind(SimStationName(plan.to), 0) == 0)
                 target = static_cast<int>(row) - 1;
         }
-        while (target >= 0 && view.highlighted >= 0 && view.highlighted != target) {
+        // Bounded: with the keys moved elsewhere by the settings, the highlight never comes.
+        for (size_t steps = 0; target >= 0 && view.highlighted >= 0 && view.highlighted != target &&
+                               steps < 2 * view.rows.size();
+             ++steps) {
             visit.Step(view.highlighted > target);
             view = ReadMenu(sim);
+            if (view.highlighted < 0 || static_cast<size_t>(view.highlighted) + 1 >= view.rows.size())
+                break;
             sim.Note("selection on \"" + view.rows.at(static_cast<size_t>(view.highlighted) + 1) + "\"");
         }
-        const int32_t before = sim.Cash();
-        sim.Note("player accepts");
-        visit.Accept();
-        const MenuView notice = ReadMenu(sim);
-        if (notice.rows.size() == 1) {
-            outcome.refused = true;
-            sim.Note("refused: \"" + notice.rows[0] + "\"");
-            visit.Save("refusal.svg", FrameToSvg(sim.FrameDraws()), "screenshot");
-            sim.RunFor(1600);
-            sim.Note("menu is back");
+        if (target < 0 || view.highlighted != target) {
+            sim.Note(std::string("the selection does not reach ") + SimStationName(plan.to));
+            outcome.problems.push_back(std::string("the menu's selection never reached ") + SimStationName(plan.to));
         } else {
-            outcome.bought = true;
-            outcome.farePaid = before - sim.Cash();
-            sim.Note(std::string(outcome.farePaid != 0 ? "ticket bought" : "ticket reused") + " to " +
-                     SimStationName(plan.to));
-            if (plan.ride)
-                visit.Ride();
+            const int32_t before = sim.Cash();
+            sim.Note("player accepts");
+            visit.Accept();
+            const MenuView notice = ReadMenu(sim);
+            if (notice.rows.size() == 1) {
+                outcome.refused = true;
+                sim.Note("refused: \"" + notice.rows[0] + "\"");
+                visit.Save("refusal.svg", FrameToSvg(sim.FrameDraws()), "screenshot");
+                sim.RunFor(1600);
+                sim.Note("menu is back");
+            } else {
+                outcome.bought = true;
+                outcome.farePaid = before - sim.Cash();
+                sim.Note(std::string(outcome.farePaid != 0 ? "ticket bought" : "ticket reused") + " to " +
+                         SimStationName(plan.to));
+                if (plan.ride)
+                    visit.Ride();
+            }
         }
-    } else if (plan.to >= 0) {
+    } else if (!outcome.offered) {
+        // Without --to too: a visit is asked to see the prompt at least.
         outcome.problems.push_back("no prompt was offered at " + name);
     }
 
     if (sim.Trains().empty()) {
         sim.Note("player walks away from " + name);
-        sim.WalkPlayerTo(Offset(s, 60.0f), plan.walkSpeed);
+        sim.WalkPlayerTo(Offset(s, std::max(60.0f, plan.standOff + 56.0f)), plan.walkSpeed);
         sim.RunUntil([&] { return !sim.PlayerWalking(); }, 600000);
     }
     sim.RunFor(10000);
