@@ -15,7 +15,6 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/Quorvane.rc.in ${QV_GENERATED_DIR}/Qu
 
 add_library(Quorvane SHARED ${QV_PLUGIN_SOURCES} host/win32_entry.cpp ${QV_GENERATED_DIR}/Quorvane.rc)
 target_include_directories(Quorvane PRIVATE ${PROJECT_SOURCE_DIR} ${QV_GENERATED_DIR})
-target_compile_options(Quorvane PRIVATE ${QV_WARNINGS} -Werror)
 target_compile_definitions(Quorvane PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX PSAPI_VERSION=2)
 # Self-contained, and exporting nothing: the script hook finds the script through scriptRegister.
 target_link_options(Quorvane PRIVATE ${QV_STATIC_RUNTIME} -Wl,--exclude-all-symbols -s)
@@ -24,6 +23,9 @@ set_target_properties(Quorvane PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME "Q
 add_library(ScriptHookSim SHARED ${QV_SIM_SOURCES} host/profile_int.cpp sim/win_hook.cpp sim/win_hook.def)
 target_include_directories(ScriptHookSim PRIVATE ${PROJECT_SOURCE_DIR} ${QV_GENERATED_DIR})
 target_compile_definitions(ScriptHookSim PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX QV_HOOK_BUILD)
+# GCC 12 reads MinGW's own GetCurrentFiber (a gs-relative load) as an access past an array of
+# size 0; the warning is about the system header, not about our code.
+set_source_files_properties(sim/fiber.cpp PROPERTIES COMPILE_OPTIONS -Wno-array-bounds)
 target_link_options(ScriptHookSim PRIVATE ${QV_STATIC_RUNTIME})
 set_target_properties(ScriptHookSim PROPERTIES PREFIX "")
 
@@ -46,7 +48,7 @@ add_custom_command(OUTPUT ${QV_MSVC_WORLD_DATA}
           -P ${PROJECT_SOURCE_DIR}/cmake/world_data.cmake
   DEPENDS tests/data/stations.txt tests/data/trains.txt cmake/world_data.cmake
   COMMENT "The Microsoft-ABI hook's world from tests/data")
-set(QV_MSVC_FLAGS --target=x86_64-pc-windows-msvc -std=c++17 -O2 -Wall -Wextra -Werror -ffreestanding
+set(QV_MSVC_FLAGS --target=x86_64-pc-windows-msvc -std=c++17 -O2 ${QV_WARNINGS} -Werror -ffreestanding
     -fno-exceptions -fno-rtti -fno-math-errno -mno-stack-arg-probe -I${PROJECT_SOURCE_DIR} -I${QV_GENERATED_DIR})
 set(QV_MSVC_HEADERS sim/msvc/world.h sim/msvc/win.h sim/msvc/runner_protocol.h sim/call_slots.h)
 add_custom_command(

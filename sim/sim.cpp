@@ -388,7 +388,7 @@ bool Sim::RecordingWrite(void* file, const void* bytes, uint32_t count)
     if (recordingWritesLeft_ > 0)
         --recordingWritesLeft_;
 #ifdef QV_HOOK_BUILD
-    (void)file, (void)bytes;
+    (void)file, (void)bytes, (void)count;
     return false;
 #else
     const bool ok = PlatformRecordingWrite(file, bytes, count);

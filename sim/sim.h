@@ -111,7 +111,7 @@ struct JunctionSwitch {
 struct TrainHalt {
     int64_t stoppedAt;
     int64_t leftAt;  // 0 while standing
-    Vec3 position;
+    Vec3 position{};
     int32_t nearestStation;
 };
 
@@ -120,7 +120,7 @@ struct SimPed {
     bool exists = true;
     bool inTheWay = false;
     bool settled = false;
-    Vec3 position;
+    Vec3 position{};
 };
 
 // What loads the plug-in into the simulated game: linked in on Linux, LoadLibrary on Windows.

@@ -301,9 +301,9 @@ INSTANTIATE_TEST_SUITE_P(
                     std::make_pair("MENU_DOWN_KEY", ""), std::make_pair("MENU_DOWN_KEY", "-40"),
                     std::make_pair("MENU_DOWN_KEY", "99999999999"), std::make_pair("MENU_DOWN_KEY", "down"),
                     std::make_pair("MENU_DOWN_KEY", "300")),
-    [](const testing::TestParamInfo<std::pair<const char*, const char*>>& info) {
-        std::string name = std::string(info.param.first) + "_";
-        const std::string value = info.param.second;
+    [](const testing::TestParamInfo<std::pair<const char*, const char*>>& param) {
+        std::string name = std::string(param.param.first) + "_";
+        const std::string value = param.param.second;
         if (value.empty())
             return name + "empty";
         for (char c : value)

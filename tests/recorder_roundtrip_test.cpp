@@ -223,8 +223,9 @@ TEST_F(RecorderRoundTrip, ABlockGoesOutAtTheRecordAfterTheThreshold)
         EXPECT_EQ(reader.ValidBlocks(), c.blocks);
         EXPECT_EQ(records.size(), c.waits);
         EXPECT_TRUE(reader.Closed());
-        if (c.blocks > 2)
+        if (c.blocks > 2) {
             EXPECT_EQ(Writes[2], 1 + 3 + 65536 + 4) << "tag, length, 64 KiB of records, checksum";
+        }
     }
 }
 

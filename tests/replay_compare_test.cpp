@@ -373,8 +373,9 @@ TEST(ReplayTimeline, TimesAndHaltLengthsAreTheClocksReadingsAcrossItsWrap)
             const ReplayEvent& is = r.timeline[i];
             EXPECT_EQ(is.text, was.text) << "the halt lengths, among others";
             EXPECT_EQ(is.timeRead, was.timeRead) << was.text;
-            if (was.timeRead)
+            if (was.timeRead) {
                 EXPECT_EQ(is.gameTime, static_cast<int32_t>(static_cast<uint32_t>(was.gameTime) + c.offset)) << was.text;
+            }
         }
     }
 }

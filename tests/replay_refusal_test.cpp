@@ -354,8 +354,9 @@ void CutTheFileMidway(HostApi& host)
 {
     realWait = host.scriptWait;
     host.scriptWait = [](uint32_t ms) {
-        if (--cutAfterWaits == 0)
+        if (--cutAfterWaits == 0) {
             EXPECT_EQ(truncate(cutPath.c_str(), 1000), 0);
+        }
         realWait(ms);
     };
 }

@@ -17,9 +17,9 @@ TEST_P(LinkedPlugin, PassesEveryCheck)
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, LinkedPlugin, testing::ValuesIn(ScenarioNames()),
-                         [](const testing::TestParamInfo<std::string>& info) {
+                         [](const testing::TestParamInfo<std::string>& param) {
                              std::string name;
-                             for (char c : info.param)
+                             for (char c : param.param)
                                  name += c == '-' ? '_' : c;
                              return name;
                          });

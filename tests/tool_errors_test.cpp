@@ -270,8 +270,9 @@ TEST(SimToolPictures, OnlyFilesWrittenAreClaimed)
     EXPECT_NE(std::find(claimed.begin(), claimed.end(), (dir / "trip.svg").string()), claimed.end()) << f.out;
     EXPECT_EQ(std::find(claimed.begin(), claimed.end(), (dir / "menu.svg").string()), claimed.end());
     EXPECT_EQ(std::find(claimed.begin(), claimed.end(), (dir / "trip.png").string()), claimed.end());
-    if (ConverterInstalled())
+    if (ConverterInstalled()) {
         EXPECT_NE(f.err.find("rsvg-convert did not write " + (dir / "trip.png").string()), std::string::npos) << f.err;
+    }
 }
 
 TEST(SoakTool, ARunTooShortToJudgeSaysSoAndExitsTwo)

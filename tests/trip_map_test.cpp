@@ -186,8 +186,9 @@ TEST_P(TripMap, LabelsCoverNothingAndTheLegendTitleAndJunctionsAreThere)
     for (const JunctionSwitch& j : sim.JunctionSwitches())
         switched.insert({j.track, j.index});
     EXPECT_EQ(map.junctions, static_cast<int>(switched.size()));
-    if (trip.route.hasJunctions)
+    if (trip.route.hasJunctions) {
         EXPECT_GT(map.junctions, 0);
+    }
 
     for (const char* entry : {"origin", "destination", "other station", "the train's path", "halt", "junction switched"})
         EXPECT_NE(map.legend.find(std::string(">") + entry), std::string::npos) << "the legend lacks " << entry;
