@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 WINE_ENV = WINEDEBUG=-all
 
-.PHONY: all deps linux windows asan tsan demo dist test check fuzz bench mutants recordings clean
+.PHONY: all deps linux windows asan tsan demo dist test check lint fuzz bench mutants recordings clean
 
 all: linux windows
 
@@ -56,7 +56,17 @@ FUZZ_SECONDS ?= 60
 check: asan tsan
 	ctest --preset asan -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
+	$(MAKE) --no-print-directory lint
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SECONDS)
+
+# clang-tidy (.clang-tidy) and cppcheck over every source file of the Linux build, with the
+# compile commands of the sanitizer build (clang). Any finding fails.
+lint: asan
+	run-clang-tidy -p build/asan -quiet -j $(JOBS) '/(host|plugin|data|journey|menu|sim|tools|tests|fuzz|bench)/[^/]*\.cpp$$' \
+	    > build/asan/clang-tidy.log 2>&1 || { grep -E 'error:|warning:' build/asan/clang-tidy.log; exit 1; }
+	cppcheck --project=build/asan/compile_commands.json --enable=warning,performance,portability --std=c++17 \
+	    --inline-suppr --quiet --error-exitcode=1 --suppress='*:/usr/*' -j $(JOBS) \
+	    --file-filter='$(CURDIR)/*' -i build
 
 fuzz: asan
 	mkdir -p build/fuzz/host build/fuzz/settings build/fuzz/recording

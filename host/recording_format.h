@@ -115,7 +115,7 @@ inline uint32_t Crc32(const uint8_t* data, size_t length)
 
 constexpr uint32_t ZigZag(int32_t v)
 {
-    return (static_cast<uint32_t>(v) << 1) ^ static_cast<uint32_t>(v >> 31);
+    return (static_cast<uint32_t>(v) << 1) ^ (0u - (static_cast<uint32_t>(v) >> 31));  // all ones for a negative v
 }
 constexpr int32_t UnZigZag(uint32_t v)
 {
