@@ -223,7 +223,6 @@ void Sim::PromptFinishSetup(NativeCall& c)
         return;
     }
     prompt->setUp = true;
-    Note("prompt \"" + prompt->label + "\" offered");
 }
 
 void Sim::PromptWasUsed(NativeCall& c)
@@ -242,6 +241,5 @@ void Sim::PromptRemove(NativeCall& c)
         ++stalePromptQueries_;
         return;
     }
-    Note("prompt \"" + it->second.label + "\" withdrawn");
     prompts_.erase(it);
 }

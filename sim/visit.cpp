@@ -7,6 +7,7 @@
 
 #include "journey/route.h"
 #include "plugin/journey_state.h"
+#include "sim/observer.h"
 #include "sim/picture.h"
 #include "sim/world_data.h"
 
@@ -21,24 +22,6 @@ Vec3 Offset(size_t station, float east)
 {
     const Vec3 p = SimStationPosition(station);
     return Vec3{p.x + east, p.y, p.z};
-}
-
-// The menu as drawn in the last frame: the highlighted item and the text of every row.
-struct MenuView {
-    int highlighted = -1;
-    std::vector<std::string> rows;
-};
-
-MenuView ReadMenu(const Sim& sim)
-{
-    MenuView view;
-    for (const DrawItem& d : sim.FrameDraws()) {
-        if (d.kind == DrawItem::Sprite && d.width == 0.22f)
-            view.highlighted = static_cast<int>(std::lround((d.y - 0.1336f) / 0.04f)) - 1;
-        if (d.kind == DrawItem::Text)
-            view.rows.push_back(StripMarkup(d.text));
-    }
-    return view;
 }
 
 class Visit {
@@ -119,7 +102,8 @@ public:
             return std::any_of(sim_.Trains().begin(), sim_.Trains().end(),
                                [&](const SimTrain& t) { return t.handle == handle && t.givenUp; });
         }, 30 * 60000);
-        Save("trip.svg", TripMapSvg(sim_, Journey.OriginIndex, plan_.to, outcome_.farePaid), "map of the trip");
+        const Observer& seen = sim_.Observed();
+        Save("trip.svg", TripMapSvg(seen.Trip(), seen.Origin(), plan_.to, outcome_.farePaid), "map of the trip");
     }
 
 private:
@@ -194,35 +178,28 @@ VisitOutcome RunVisit(Sim& sim, PluginModule& plugin, const VisitPlan& plan)
     if (plan.to >= 0 && outcome.offered) {
         sim.UsePrompt();
         sim.RunFrames(2);
-        sim.Note(std::string("menu ") + (plan.from > 2 ? "one" : "two") + " is open, with " +
-                 (plan.pad ? "pad" : "keyboard"));
+        sim.Note(std::string("the player reads the menu and chooses with the ") + (plan.pad ? "pad" : "keyboard"));
         visit.Save("menu.svg", FrameToSvg(sim.FrameDraws()), "screenshot");
-        MenuView view = ReadMenu(sim);
+        const MenuView& view = sim.Observed().Menu();
         int target = -1;
-        for (size_t row = 1; row < view.rows.size(); ++row) {
-            if (view.rows[row].rfind(SimStationName(plan.to), 0) == 0)
-                target = static_cast<int>(row) - 1;
+        for (int item = 0; item + 1 < view.lineCount; ++item) {
+            if (std::string(view.Item(item)).rfind(SimStationName(plan.to), 0) == 0)
+                target = item;
         }
-        while (target >= 0 && view.highlighted >= 0 && view.highlighted != target) {
+        // The view is the observer's, so it follows each frame drawn.
+        for (int steps = 0; target >= 0 && view.highlighted >= 0 && view.highlighted != target && steps < 20; ++steps)
             visit.Step(view.highlighted > target);
-            view = ReadMenu(sim);
-            sim.Note("selection on \"" + view.rows.at(static_cast<size_t>(view.highlighted) + 1) + "\"");
-        }
         const int32_t before = sim.Cash();
-        sim.Note("player accepts");
         visit.Accept();
-        const MenuView notice = ReadMenu(sim);
-        if (notice.rows.size() == 1) {
+        if (sim.Observed().Menu().IsNotice()) {
             outcome.refused = true;
-            sim.Note("refused: \"" + notice.rows[0] + "\"");
             visit.Save("refusal.svg", FrameToSvg(sim.FrameDraws()), "screenshot");
             sim.RunFor(1600);
-            sim.Note("menu is back");
         } else {
             outcome.bought = true;
             outcome.farePaid = before - sim.Cash();
-            sim.Note(std::string(outcome.farePaid != 0 ? "ticket bought" : "ticket reused") + " to " +
-                     SimStationName(plan.to));
+            if (outcome.farePaid == 0)
+                sim.Note(std::string("ticket reused to ") + SimStationName(plan.to));
             if (plan.ride)
                 visit.Ride();
         }
