@@ -114,6 +114,34 @@ bool RecordingReader::Fail(const std::string& message)
     return false;
 }
 
+RecordingReader::Unread RecordingReader::UnreadAfterFault() const
+{
+    if (blocks_.empty() && validBlocks_ == 0 && bytes_.empty())
+        return {};
+    // The first unreplayed byte: the frame of the first block after the sound ones.
+    size_t at = validBlocks_ > 0 ? blocks_[validBlocks_ - 1].end + 4 : 0;
+    if (validBlocks_ == 0) {
+        Bytes head(bytes_, sizeof Magic, bytes_.size());
+        head.Varint();
+        at = head.Failed() ? bytes_.size() : head.At();
+    }
+    Unread unread;
+    unread.bytes = at < bytes_.size() ? bytes_.size() - at : 0;
+    // A block that fails its checksum still says how long it is: those after it can be counted.
+    while (at < bytes_.size()) {
+        Bytes b(bytes_, at, bytes_.size());
+        const bool block = b.Byte() == BlockTag;
+        const uint64_t length = b.Varint();
+        if (!block || b.Failed() || length > MaxBlockPayload)
+            break;
+        ++unread.blocks;
+        if (bytes_.size() - b.At() < length + 4)
+            break;
+        at = b.At() + static_cast<size_t>(length) + 4;
+    }
+    return unread;
+}
+
 bool RecordingReader::Check()
 {
     if (bytes_.size() < sizeof Magic || std::memcmp(bytes_.data(), Magic, sizeof Magic) != 0)

@@ -63,6 +63,13 @@ public:
     // reached); without one the game stopped while recording.
     bool Closed() const { return closed_; }
     uint64_t RecordCount() const { return records_; }
+    // What a replay of the sound blocks leaves out: the blocks from the fault on (as far as their
+    // framing still reads) and every byte from the fault to the end of the file.
+    struct Unread {
+        size_t blocks = 0;
+        uint64_t bytes = 0;
+    };
+    Unread UnreadAfterFault() const;
 
     // Records from the first after the header, within the valid blocks. False at the end.
     void Rewind();
