@@ -57,9 +57,10 @@ int RunReplay(const std::string& path, const std::string& pictures, bool salvage
         std::printf("  %s\n", TimelineLine(e).c_str());
     if (!whole) {
         const RecordingReader::Unread lost = reader.UnreadAfterFault();
-        std::printf("\n  salvaged: %zu blocks replayed; %zu blocks (%llu bytes) after the damage not replayed; "
+        std::printf("\n  salvaged: %zu blocks replayed; %zu block%s (%llu bytes) after the damage not replayed; "
                     "the last game time replayed %s\n",
-                    reader.ValidBlocks(), lost.blocks, static_cast<unsigned long long>(lost.bytes),
+                    reader.ValidBlocks(), lost.blocks, lost.blocks == 1 ? "" : "s",
+                    static_cast<unsigned long long>(lost.bytes),
                     r.timeRead ? FormatGameTime(r.lastGameTime).c_str() : "none (the clock was never read)");
     }
 
