@@ -3,6 +3,7 @@
 // menu made of each key, why it closed, what the train did).
 #include "sim/observer.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -44,30 +45,39 @@ float FloatOf(uint64_t raw)
 
 int32_t IntOf(uint64_t raw) { return static_cast<int32_t>(static_cast<uint32_t>(raw)); }
 
+// A bounded copy: every frame copies a few dozen texts, so whole runs at once.
+void CopyInto(char* to, size_t size, const char* from)
+{
+    const size_t n = strnlen(from, size - 1);
+    std::memcpy(to, from, n);
+    to[n] = '\0';
+}
+
 // The text at an address the plug-in pushed, copied at most size - 1 bytes.
 void CopyText(char* to, size_t size, uint64_t address)
 {
     const char* from = reinterpret_cast<const char*>(address);
-    size_t n = 0;
-    while (from != nullptr && n + 1 < size && from[n] != '\0') {
-        to[n] = from[n];
-        ++n;
-    }
-    to[n] = '\0';
+    if (from == nullptr)
+        to[0] = '\0';
+    else
+        CopyInto(to, size, from);
 }
 
 // The text as the player reads it, into fixed storage: markup tags dropped.
 void StripInto(char* to, size_t size, const char* from)
 {
     size_t n = 0;
-    bool inTag = false;
-    for (; *from != '\0' && n + 1 < size; ++from) {
-        if (*from == '<')
-            inTag = true;
-        else if (*from == '>' && inTag)
-            inTag = false;
-        else if (!inTag)
-            to[n++] = *from;
+    while (*from != '\0' && n + 1 < size) {
+        const size_t run = std::min(std::strcspn(from, "<"), size - 1 - n);
+        std::memcpy(to + n, from, run);
+        n += run;
+        from += run;
+        if (*from != '<')
+            continue;
+        const char* close = std::strchr(from, '>');
+        if (close == nullptr)
+            break;  // an unclosed tag hides the rest, as it would on screen
+        from = close + 1;
     }
     to[n] = '\0';
 }
@@ -117,7 +127,7 @@ void Observer::NewSession()
     menu_ = MenuView{};
     menuOpen_ = refusing_ = false;
     actedFrames_ = -1;
-    lastRead_[0] = '\0';
+    lastRead_ = Read::Nothing;
     unansweredCount_ = 0;
     std::memset(lastWord_, 0, sizeof lastWord_);
     playerPed_ = train_ = 0;
@@ -137,19 +147,22 @@ void Observer::Event(const std::string& text)
         timeline_.push_back(ObservedEvent{frame_, timeRead_, gameTime_, text});
 }
 
-void Observer::Draw(const DrawItem& item)
+DrawItem* Observer::NewDraw(DrawItem::Kind kind)
 {
     // A frame with more than its capacity is not a menu the harness knows; the rest is dropped
     // rather than touching the heap.
-    if (drawing_.size() < MaxDraws)
-        drawing_.push_back(item);
+    if (drawing_.size() == MaxDraws)
+        return nullptr;
+    DrawItem& item = drawing_.emplace_back();
+    item.kind = kind;
+    return &item;
 }
 
 void Observer::Compose(uint64_t handle, const char* text)
 {
     Composed& slot = composed_[nextComposed_++ % ComposedSlots];
     slot.handle = handle;
-    std::snprintf(slot.text, sizeof slot.text, "%s", text);
+    CopyInto(slot.text, sizeof slot.text, text);
 }
 
 const char* Observer::ComposedText(uint64_t handle) const
@@ -172,9 +185,8 @@ const char* Observer::NameOfHash(uint32_t hash) const
     return nullptr;
 }
 
-int32_t Observer::StationOfItem(const MenuView& view, int item)
+int32_t Observer::StationOfItem(const char* text)
 {
-    const char* text = view.Item(item);
     for (int32_t s = 0; s < 13; ++s) {
         const size_t n = std::strlen(SimStationName(s));
         if (std::strncmp(text, SimStationName(s), n) == 0 && std::strncmp(text + n, " - ", 3) == 0)
@@ -211,19 +223,17 @@ void Observer::Call(uint64_t hash, const uint64_t* args, int argc, const uint64_
         break;
     case NativeComposeText:
         if (argc == 3) {
-            char text[sizeof Composed::text];
-            CopyText(text, sizeof text, arg(2));
-            Compose(result[0], text);
+            Composed& slot = composed_[nextComposed_++ % ComposedSlots];
+            slot.handle = result[0];
+            CopyText(slot.text, sizeof slot.text, arg(2));
         } else if (argc == 4) {
             const char* source = ComposedText(arg(3));
-            char text[sizeof Composed::text];
-            std::snprintf(text, sizeof text, "%s", source != nullptr ? source : "");
-            Compose(result[0], text);
+            Compose(result[0], source != nullptr ? source : "");
         }
         break;
     case NativePromptSetLabel:
         if (const char* label = argc == 2 ? ComposedText(arg(1)) : nullptr)
-            std::snprintf(promptLabel_, sizeof promptLabel_, "%s", label);
+            CopyInto(promptLabel_, sizeof promptLabel_, label);
         break;
     case NativePromptFinishSetup:
         // The prompt is offered again only once the menu is gone: a cancel shows here first.
@@ -247,40 +257,44 @@ void Observer::Call(uint64_t hash, const uint64_t* args, int argc, const uint64_
     case NativeControlIsHeld:
     case NativeControlJustReleased:
         if (argc == 2) {
-            const char* name = NameOfHash(static_cast<uint32_t>(arg(1)));
-            std::snprintf(lastRead_, sizeof lastRead_, "pad %s", name != nullptr ? name : "control");
-            lastReadIsKey_ = false;
+            lastRead_ = Read::Pad;
+            lastReadWhich_ = static_cast<uint32_t>(arg(1));
         }
         break;
     case NativeSetScriptTimer:
         // The menu answers the input it has just read by closing its gate.
-        if (argc == 1 && IntOf(arg(0)) == 0 && lastRead_[0] != '\0' && menuOpen_) {
-            std::snprintf(acted_, sizeof acted_, "%s", lastRead_);
+        if (argc == 1 && IntOf(arg(0)) == 0 && lastRead_ != Read::Nothing && menuOpen_) {
+            if (lastRead_ == Read::Key) {
+                std::snprintf(acted_, sizeof acted_, "key %s", KeyName(lastReadWhich_).c_str());
+            } else {
+                const char* name = NameOfHash(lastReadWhich_);
+                std::snprintf(acted_, sizeof acted_, "pad %s", name != nullptr ? name : "control");
+            }
             actedFrames_ = 0;
-            previousMenu_ = menu_;
+            RememberAsked();
             purchased_ = refusedNow_ = transitionNow_ = false;
             for (int i = 0; i < unansweredCount_; ++i) {
-                if (lastReadIsKey_ && unanswered_[i] == lastReadKey_)
+                if (lastRead_ == Read::Key && unanswered_[i] == lastReadWhich_)
                     unanswered_[i] = unanswered_[--unansweredCount_];
             }
         }
         break;
     case NativeDrawSprite:
         if (argc == 12) {
-            DrawItem item;
-            item.kind = DrawItem::Sprite;
-            CopyText(item.dictionary, sizeof item.dictionary, arg(0));
-            CopyText(item.texture, sizeof item.texture, arg(1));
-            item.x = FloatOf(arg(2));
-            item.y = FloatOf(arg(3));
-            item.width = FloatOf(arg(4));
-            item.height = FloatOf(arg(5));
-            item.rotation = FloatOf(arg(6));
-            item.red = IntOf(arg(7));
-            item.green = IntOf(arg(8));
-            item.blue = IntOf(arg(9));
-            item.alpha = IntOf(arg(10));
-            Draw(item);
+            DrawItem* item = NewDraw(DrawItem::Sprite);
+            if (item == nullptr)
+                break;
+            CopyText(item->dictionary, sizeof item->dictionary, arg(0));
+            CopyText(item->texture, sizeof item->texture, arg(1));
+            item->x = FloatOf(arg(2));
+            item->y = FloatOf(arg(3));
+            item->width = FloatOf(arg(4));
+            item->height = FloatOf(arg(5));
+            item->rotation = FloatOf(arg(6));
+            item->red = IntOf(arg(7));
+            item->green = IntOf(arg(8));
+            item->blue = IntOf(arg(9));
+            item->alpha = IntOf(arg(10));
         }
         break;
     case NativeSetTextScale:
@@ -300,21 +314,20 @@ void Observer::Call(uint64_t hash, const uint64_t* args, int argc, const uint64_
         // Scale and colour hold for the next text displayed only.
         const char* text = argc == 3 ? ComposedText(arg(0)) : nullptr;
         if (text != nullptr) {
-            DrawItem item;
-            item.kind = DrawItem::Text;
-            item.x = FloatOf(arg(1));
-            item.y = FloatOf(arg(2));
-            item.scaleX = nextScale_[0];
-            item.scaleY = nextScale_[1];
-            item.coloured = nextColoured_;
-            if (nextColoured_) {
-                item.red = nextColour_[0];
-                item.green = nextColour_[1];
-                item.blue = nextColour_[2];
-                item.alpha = nextColour_[3];
+            if (DrawItem* item = NewDraw(DrawItem::Text)) {
+                item->x = FloatOf(arg(1));
+                item->y = FloatOf(arg(2));
+                item->scaleX = nextScale_[0];
+                item->scaleY = nextScale_[1];
+                item->coloured = nextColoured_;
+                if (nextColoured_) {
+                    item->red = nextColour_[0];
+                    item->green = nextColour_[1];
+                    item->blue = nextColour_[2];
+                    item->alpha = nextColour_[3];
+                }
+                CopyInto(item->text, sizeof item->text, text);
             }
-            std::snprintf(item.text, sizeof item.text, "%s", text);
-            Draw(item);
         }
         nextScale_[0] = nextScale_[1] = 1;
         nextColoured_ = false;
@@ -326,8 +339,7 @@ void Observer::Call(uint64_t hash, const uint64_t* args, int argc, const uint64_
     case NativeChargeCash:
         if (argc == 1) {
             const int32_t amount = IntOf(arg(0));
-            const MenuView& asked = actedFrames_ >= 0 ? previousMenu_ : menu_;
-            const int32_t to = StationOfItem(asked, asked.highlighted);
+            const int32_t to = StationOfItem(actedFrames_ >= 0 ? asked_.item : menu_.Item(menu_.highlighted));
             if (to >= 0)
                 destination_ = to;
             fareCents_ = amount;
@@ -427,9 +439,8 @@ void Observer::KeyRead(uint32_t key, uint64_t word)
         return;
     const uint64_t before = lastWord_[key];
     lastWord_[key] = word;
-    std::snprintf(lastRead_, sizeof lastRead_, "key %s", KeyName(key).c_str());
-    lastReadIsKey_ = true;
-    lastReadKey_ = key;
+    lastRead_ = Read::Key;
+    lastReadWhich_ = key;
     // A release read with no press of that key read before it: the whole tap came and went while
     // the menu's gate was shut. Told at the frame's end unless the menu answers it. (Two taps of
     // one key inside one shut gate look like one: the word keeps only the latest event.)
@@ -446,7 +457,7 @@ void Observer::TellInputOutcome(bool final)
     enum { Accepted, Moved, Cancelled, NothingHappens } outcome;
     if (purchased_ || refusedNow_ || transitionNow_)
         outcome = Accepted;
-    else if (menu_.IsMenu() && menu_.highlighted != previousMenu_.highlighted)
+    else if (menu_.IsMenu() && menu_.highlighted != asked_.highlighted)
         outcome = Moved;
     else if (promptBack_ || (!menu_.panel && !refusing_))
         outcome = Cancelled;
@@ -459,7 +470,7 @@ void Observer::TellInputOutcome(bool final)
         closeReason_ = Close::Cancelled;
     if (!timelineOn_)
         return;
-    const std::string asked = Quoted(previousMenu_.Item(previousMenu_.highlighted));
+    const std::string asked = Quoted(asked_.item);
     switch (outcome) {
     case Accepted: Event(std::string(acted_) + ": accepted " + asked); break;
     case Moved:
@@ -489,6 +500,13 @@ void Observer::ReadMenu()
     }
 }
 
+// The item under the highlight, as the player had it before an input or a refusal.
+void Observer::RememberAsked()
+{
+    asked_.highlighted = menu_.highlighted;
+    CopyInto(asked_.item, sizeof asked_.item, menu_.Item(menu_.highlighted));
+}
+
 void Observer::MenuClosed()
 {
     menuOpen_ = false;
@@ -515,7 +533,7 @@ void Observer::EndFrame()
             TellInputOutcome(false);
             if (timelineOn_)
                 Event("refused: " + Quoted(menu_.lines[0]) + ": fare " +
-                      FareOfItem(previousMenu_.Item(previousMenu_.highlighted)) + ", cash " + MoneyText(cash_));
+                      FareOfItem(asked_.item) + ", cash " + MoneyText(cash_));
             if (firstRefusal_.empty())
                 firstRefusal_ = drawing_;
         }
@@ -541,7 +559,7 @@ void Observer::EndFrame()
                 firstMenu_ = drawing_;
         }
         if (actedFrames_ < 0)
-            previousMenu_ = menu_;
+            RememberAsked();
     } else if (!refusing_ && menuOpen_) {
         MenuClosed();
     }
@@ -555,7 +573,7 @@ void Observer::EndFrame()
         if (timelineOn_)
             Event("key " + KeyName(unanswered_[i]) + ": ignored by the input gate");
     unansweredCount_ = 0;
-    lastRead_[0] = '\0';
+    lastRead_ = Read::Nothing;
     refusedNow_ = promptBack_ = false;
 
     drawing_.swap(shown_);

@@ -80,14 +80,15 @@ public:
 
 private:
     void Event(const std::string& text);
-    void Draw(const DrawItem& item);
+    DrawItem* NewDraw(DrawItem::Kind kind);
     const char* ComposedText(uint64_t handle) const;
     void Compose(uint64_t handle, const char* text);
     const char* NameOfHash(uint32_t hash) const;
     void ReadMenu();
     void TellInputOutcome(bool final);
     void MenuClosed();
-    static int32_t StationOfItem(const MenuView& view, int item);
+    static int32_t StationOfItem(const char* item);
+    void RememberAsked();
 
     // Frames: the one being drawn and the last complete one, each of fixed capacity.
     std::vector<DrawItem> drawing_, shown_;
@@ -95,7 +96,11 @@ private:
     float nextScale_[2] = {1, 1};
     bool nextColoured_ = false;
     int32_t nextColour_[4] = {255, 255, 255, 255};
-    MenuView menu_, previousMenu_;
+    MenuView menu_;
+    struct Asked {
+        int highlighted = -1;
+        char item[MenuView::LineBytes] = {};
+    } asked_;
 
     // Texts the game composed (by the handle it gave back) and names it hashed, newest last.
     static constexpr size_t ComposedSlots = 64, NameSlots = 16;
@@ -115,9 +120,9 @@ private:
     // The input the menu acted on, until what it did shows.
     static constexpr size_t KeySlots = 256;
     uint64_t lastWord_[KeySlots] = {};
-    char lastRead_[48] = {};  // the latest key or pad control that answered the menu
-    bool lastReadIsKey_ = false;
-    uint32_t lastReadKey_ = 0;
+    // The latest key or pad control read this frame: the one the menu answers, if it does.
+    enum class Read { Nothing, Key, Pad } lastRead_ = Read::Nothing;
+    uint32_t lastReadWhich_ = 0;  // the key code, or the control's hash
     char acted_[48] = {};
     int actedFrames_ = -1;  // frames since the acknowledgement; -1: none pending
     static constexpr int MaxUnanswered = 8;
