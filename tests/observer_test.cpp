@@ -139,6 +139,8 @@ TEST_F(Story, APurchaseNamesTheStationEachKeyAndWhyTheMenuClosed)
               " left",
           std::string("menu closes: ticket bought")})
         EXPECT_TRUE(Has(Timeline(), line)) << line << "\nin\n" << Told();
+    EXPECT_FALSE(Has(Timeline(), "key Down: ignored by the input gate"))
+        << "the release of a press the menu acted on is no input of its own\n" << Told();
 }
 
 TEST_F(Story, ARefusalSaysTheFareAndTheCash)
