@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 WINE_ENV = WINEDEBUG=-all
 
-.PHONY: all deps linux windows asan tsan demo dist test check fuzz bench mutants clean
+.PHONY: all deps linux windows asan tsan demo dist test check fuzz bench mutants recordings clean
 
 all: linux windows
 
@@ -25,10 +25,11 @@ demo: linux windows
 	$(MAKE) --no-print-directory dist
 	@echo
 	@echo "dist/Quorvane-*.zip is the release: Quorvane.asi and Quorvane.ini go next to the game;"
-	@echo "README.txt says how. dist/screenshots/ shows the menu at Riggs Station, the refusal"
+	@echo "Quorvane-README.txt says how. dist/screenshots/ shows the menu at Riggs Station, the refusal"
 	@echo "notice, and the ride from Riggs Station to Saint Denis on a map."
 
-# dist/Quorvane-<version>.zip: the DLL, Quorvane.ini, README.txt and CHANGELOG.txt, byte for byte
+# dist/Quorvane-<version>.zip: the DLL, Quorvane.ini, Quorvane-README.txt, Quorvane-CHANGELOG.txt and
+# Quorvane-LICENSE.txt, byte for byte
 # the same for the same commit. Builds only the DLL. Prints the SHA-256 of the DLL and the zip.
 dist: deps
 	cmake --preset windows >/dev/null
@@ -63,8 +64,8 @@ fuzz: asan
 	    -max_len=4096 -print_final_stats=1 build/fuzz/host fuzz/corpus/host
 	build/asan/settings_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=512 -dict=fuzz/settings.dict \
 	    -print_final_stats=1 build/fuzz/settings
-	build/asan/recording_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 -max_len=65536 \
-	    -print_final_stats=1 build/fuzz/recording fuzz/corpus/recording
+	build/asan/recording_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 -max_len=524288 \
+	    -print_final_stats=1 build/fuzz/recording fuzz/corpus/recording tests/data/recordings
 
 bench: linux
 	build/linux/quorvane_bench
@@ -73,6 +74,20 @@ bench: linux
 # suite against it. Long, so not part of CI; MUTANTS='pattern' runs only the matching entries.
 mutants: deps
 	scripts/mutants.sh '$(MUTANTS)'
+
+# Records the kept sessions of tests/data/recordings/ again with the real DLL under Wine, after a
+# change that alters the calls they hold (a fare, say): the runner's record-sessions scenario plays
+# them in build/recordings/, and each Quorvane.rec replaces its kept copy.
+WINE ?= wine
+recordings: windows
+	$(WINE_ENV) wineboot --init >/dev/null 2>&1 || true
+	rm -rf build/recordings
+	mkdir -p build/recordings
+	cd build/recordings && $(WINE_ENV) $(WINE) ../windows/quorvane-runner.exe record-sessions ../windows/Quorvane.asi
+	for session in line-one line-two refusal; do \
+	    cp build/recordings/recorded-sessions/$$session/Quorvane.rec tests/data/recordings/$$session.rec || exit 1; \
+	done
+	@echo "tests/data/recordings/*.rec recorded again; now run make test"
 
 clean:
 	rm -rf build dist

@@ -55,10 +55,13 @@ endfunction()
 
 file(COPY_FILE ${DLL} ${STAGE}/Quorvane.asi)
 copy_as_crlf(${SOURCE_DIR}/packaging/Quorvane.ini ${STAGE}/Quorvane.ini)
-copy_as_crlf(${SOURCE_DIR}/packaging/README.txt ${STAGE}/README.txt)
-copy_as_crlf(${SOURCE_DIR}/packaging/CHANGELOG.txt ${STAGE}/CHANGELOG.txt)
+# Named for the mod: players unzip into the game folder, where another mod's README.txt would be
+# overwritten by ours, or ours by theirs.
+copy_as_crlf(${SOURCE_DIR}/packaging/README.txt ${STAGE}/Quorvane-README.txt)
+copy_as_crlf(${SOURCE_DIR}/packaging/CHANGELOG.txt ${STAGE}/Quorvane-CHANGELOG.txt)
+copy_as_crlf(${SOURCE_DIR}/LICENSE ${STAGE}/Quorvane-LICENSE.txt)
 
-set(members Quorvane.asi Quorvane.ini README.txt CHANGELOG.txt)
+set(members Quorvane.asi Quorvane.ini Quorvane-README.txt Quorvane-CHANGELOG.txt Quorvane-LICENSE.txt)
 foreach(member IN LISTS members)
   file(CHMOD ${STAGE}/${member} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   execute_process(COMMAND touch -d @${epoch} ${STAGE}/${member} RESULT_VARIABLE rc)

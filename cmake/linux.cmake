@@ -36,10 +36,10 @@ if(QV_TSAN)
   return()
 endif()
 
-add_executable(quorvane-sim tools/quorvane_sim.cpp tools/replay_command.cpp)
+add_executable(quorvane-sim tools/quorvane_sim.cpp tools/replay_command.cpp tools/game_folder.cpp)
 target_link_libraries(quorvane-sim PRIVATE quorvane_sim CLI11::CLI11)
 
-add_executable(quorvane-soak tools/quorvane_soak.cpp tests/support/alloc_counter.cpp)
+add_executable(quorvane-soak tools/quorvane_soak.cpp tools/game_folder.cpp tests/support/alloc_counter.cpp)
 target_include_directories(quorvane-soak PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(quorvane-soak PRIVATE quorvane_sim CLI11::CLI11)
 
@@ -47,7 +47,7 @@ add_executable(profile_probe tests/profile_probe.cpp)
 target_link_libraries(profile_probe PRIVATE quorvane_plugin)
 
 file(GLOB QV_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
-add_executable(quorvane_tests ${QV_TEST_SOURCES} tests/support/alloc_counter.cpp)
+add_executable(quorvane_tests ${QV_TEST_SOURCES} tools/game_folder.cpp tests/support/alloc_counter.cpp)
 target_link_libraries(quorvane_tests PRIVATE quorvane_sim GTest::gtest GTest::gtest_main)
 target_include_directories(quorvane_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_compile_definitions(quorvane_tests PRIVATE QV_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
@@ -73,7 +73,7 @@ set(QV_WINDOWS_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/windows" CACHE PATH "the M
 find_program(QV_WINE NAMES wine wine64)
 set(QV_WINE_RUN ${CMAKE_COMMAND} -E env WINEDEBUG=-all ${QV_WINE})
 foreach(scenario IN ITEMS spine-scan-and-prompt spine-inert-without-hook menu-purchase journey-ride
-                         settings-from-ini)
+                         settings-from-ini settings-speed-fallback)
   add_test(NAME wine.${scenario}
            COMMAND ${QV_WINE_RUN} ${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe ${scenario}
                    ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)
@@ -180,3 +180,33 @@ if(QV_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   target_compile_options(quorvane_plugin PRIVATE -fsanitize=fuzzer-no-link)
   target_compile_options(quorvane_sim PRIVATE -fsanitize=fuzzer-no-link)
 endif()
+# The recording's folder with the real DLL: three sessions keep the last two; an earlier recording
+# whose Quorvane.old.rec cannot be replaced stays as it was, the session unrecorded; a hook the
+# plug-in cannot hold leaves it inert; a write cut short by a file-size limit leaves a file that
+# replays to its last block.
+foreach(scenario IN ITEMS recording-keeps-the-last-two recording-old-blocked hook-not-held)
+  add_test(NAME wine.${scenario}
+           COMMAND ${QV_WINE_RUN} ${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe ${scenario}
+                   ${QV_WINDOWS_BUILD_DIR}/Quorvane.asi)
+  # A folder of its own: the Linux run of the same scenario plays in the build folder.
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/wine_${scenario})
+  set_tests_properties(wine.${scenario} PROPERTIES TIMEOUT 120 LABELS wine
+                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/wine_${scenario})
+endforeach()
+add_test(NAME wine.recording-write-fails
+         COMMAND ${CMAKE_COMMAND}
+                 -DWINE=${QV_WINE}
+                 -DRUNNER=${QV_WINDOWS_BUILD_DIR}/quorvane-runner.exe
+                 -DPLUGIN=${QV_WINDOWS_BUILD_DIR}/Quorvane.asi
+                 -DSIM=$<TARGET_FILE:quorvane-sim>
+                 -DWORK=${CMAKE_BINARY_DIR}/wine_write_fails
+                 -P ${PROJECT_SOURCE_DIR}/tests/recording_write_fails.cmake)
+set_tests_properties(wine.recording-write-fails PROPERTIES TIMEOUT 300 LABELS wine)
+# The same corpus against Windows' answers kept in tests/data: no Wine needed.
+add_test(NAME settings.corpus-as-windows-answered
+         COMMAND ${CMAKE_COMMAND}
+                 -DLINUX_PROBE=$<TARGET_FILE:profile_probe>
+                 -DCORPUS=${PROJECT_SOURCE_DIR}/tests/data/profile_corpus.txt
+                 -DANSWERS=${PROJECT_SOURCE_DIR}/tests/data/profile_corpus.windows
+                 -DWORK=${CMAKE_BINARY_DIR}/profile_answers_work
+                 -P ${PROJECT_SOURCE_DIR}/tests/settings_windows_answers.cmake)

@@ -22,7 +22,7 @@ target_link_options(Quorvane PRIVATE ${QV_STATIC_RUNTIME} -Wl,--exclude-all-symb
 set_target_properties(Quorvane PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME "Quorvane")
 
 add_library(ScriptHookSim SHARED ${QV_SIM_SOURCES} host/profile_int.cpp sim/win_hook.cpp sim/win_hook.def)
-target_include_directories(ScriptHookSim PRIVATE ${PROJECT_SOURCE_DIR})
+target_include_directories(ScriptHookSim PRIVATE ${PROJECT_SOURCE_DIR} ${QV_GENERATED_DIR})
 target_compile_definitions(ScriptHookSim PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX QV_HOOK_BUILD)
 target_link_options(ScriptHookSim PRIVATE ${QV_STATIC_RUNTIME})
 set_target_properties(ScriptHookSim PROPERTIES PREFIX "")
@@ -38,16 +38,28 @@ find_program(QV_CLANGXX NAMES clang++ clang++-14 REQUIRED)
 find_program(QV_LLD_LINK NAMES lld-link lld-link-14 REQUIRED)
 find_program(QV_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
 set(QV_MSVC_DIR ${CMAKE_CURRENT_BINARY_DIR}/msvc)
+# Its world's stations and trains, from tests/data as the other hook's are, as a freestanding header.
+set(QV_MSVC_WORLD_DATA ${QV_GENERATED_DIR}/msvc_world_data.h)
+add_custom_command(OUTPUT ${QV_MSVC_WORLD_DATA}
+  COMMAND ${CMAKE_COMMAND} -DFREESTANDING=ON -DSTATIONS=${PROJECT_SOURCE_DIR}/tests/data/stations.txt
+          -DTRAINS=${PROJECT_SOURCE_DIR}/tests/data/trains.txt -DOUT=${QV_MSVC_WORLD_DATA}
+          -P ${PROJECT_SOURCE_DIR}/cmake/world_data.cmake
+  DEPENDS tests/data/stations.txt tests/data/trains.txt cmake/world_data.cmake
+  COMMENT "The Microsoft-ABI hook's world from tests/data")
+set(QV_MSVC_FLAGS --target=x86_64-pc-windows-msvc -std=c++17 -O2 -Wall -Wextra -Werror -ffreestanding
+    -fno-exceptions -fno-rtti -fno-math-errno -mno-stack-arg-probe -I${PROJECT_SOURCE_DIR} -I${QV_GENERATED_DIR})
+set(QV_MSVC_HEADERS sim/msvc/world.h sim/msvc/win.h sim/msvc/runner_protocol.h sim/call_slots.h)
 add_custom_command(
   OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/ScriptHookMsvc.dll
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QV_MSVC_DIR}
   COMMAND ${QV_DLLTOOL} -m i386:x86-64 -d ${PROJECT_SOURCE_DIR}/sim/msvc/kernel32.def -l ${QV_MSVC_DIR}/kernel32.lib
-  COMMAND ${QV_CLANGXX} --target=x86_64-pc-windows-msvc -std=c++17 -O2 -Wall -Wextra -Werror
-          -ffreestanding -fno-exceptions -fno-rtti -fno-math-errno -mno-stack-arg-probe
-          -I${PROJECT_SOURCE_DIR} -c ${PROJECT_SOURCE_DIR}/sim/msvc/hook.cpp -o ${QV_MSVC_DIR}/hook.obj
+  COMMAND ${QV_CLANGXX} ${QV_MSVC_FLAGS} -c ${PROJECT_SOURCE_DIR}/sim/msvc/hook.cpp -o ${QV_MSVC_DIR}/hook.obj
+  COMMAND ${QV_CLANGXX} ${QV_MSVC_FLAGS} -c ${PROJECT_SOURCE_DIR}/sim/msvc/world.cpp -o ${QV_MSVC_DIR}/world.obj
   COMMAND ${QV_LLD_LINK} /nologo /dll /nodefaultlib /entry:_DllMainCRTStartup /machine:x64
-          /out:${CMAKE_CURRENT_BINARY_DIR}/ScriptHookMsvc.dll ${QV_MSVC_DIR}/hook.obj ${QV_MSVC_DIR}/kernel32.lib
-  DEPENDS sim/msvc/hook.cpp sim/msvc/win.h sim/msvc/kernel32.def
+          /out:${CMAKE_CURRENT_BINARY_DIR}/ScriptHookMsvc.dll ${QV_MSVC_DIR}/hook.obj ${QV_MSVC_DIR}/world.obj
+          ${QV_MSVC_DIR}/kernel32.lib
+  DEPENDS sim/msvc/hook.cpp sim/msvc/world.cpp ${QV_MSVC_HEADERS} sim/msvc/kernel32.def ${QV_NATIVES_TABLE}
+          ${QV_MSVC_WORLD_DATA}
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
   COMMENT "Building ScriptHookMsvc.dll with clang and lld-link"
   VERBATIM)

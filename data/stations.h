@@ -3,9 +3,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
-#include "host/native_call.h"
+#include "host/host_api.h"
 
 struct Station {
     int32_t Id;                                // equal to the index in StationTable

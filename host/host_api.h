@@ -4,6 +4,17 @@
 
 #include <cstdint>
 
+// Every vector a native returns, and every position the plug-in keeps.
+struct PaddedVector3 {
+    float x;
+    uint32_t padX;
+    float y;
+    uint32_t padY;
+    float z;
+    uint32_t padZ;
+};
+static_assert(sizeof(PaddedVector3) == 24, "natives hand back vectors as three padded floats");
+
 using ScriptEntryFn = void (*)();
 // virtual key, repeat count, scan code, extended, Alt held, was down before, is up now:
 // the fields of a Windows keystroke message, in the order the script hook passes them.
@@ -28,9 +39,10 @@ struct HostApi {
     uint32_t (*readProfileInt)(const char* section, const char* key, int32_t defaultValue,
                                const char* path);
 
-    // The session recording's file, used only when RECORD_SESSION=1. Open keeps an existing file
-    // under previousPath first and answers null on failure; write puts all the bytes out, unbuffered,
-    // or answers false.
+    // The session recording's file, used only when RECORD_SESSION=1. Open moves an existing file
+    // to previousPath (replacing one there) and makes a new one; it answers null, touching nothing,
+    // if the move fails for any reason but there being no file, and never truncates. Write puts
+    // all the bytes out, unbuffered, or answers false with the file cut back to its length before.
     void* (*recordingOpen)(const char* path, const char* previousPath);
     bool (*recordingWrite)(void* file, const void* bytes, uint32_t count);
     void (*recordingClose)(void* file);

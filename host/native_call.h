@@ -10,17 +10,6 @@
 #include "host/recorder.h"
 #include "host/recording_format.h"
 
-// Every vector a native returns, and every position the plug-in keeps.
-struct PaddedVector3 {
-    float x;
-    uint32_t padX;
-    float y;
-    uint32_t padY;
-    float z;
-    uint32_t padZ;
-};
-static_assert(sizeof(PaddedVector3) == 24, "natives hand back vectors as three padded floats");
-
 // A value the game handed out (a composed text, say) that must go back whole, all 64 bits.
 struct Opaque {
     uint64_t bits;

@@ -1,5 +1,6 @@
 // host/natives.h -- every native the plug-in calls, by hash. Code names natives only through these
-// constants; a bare hash anywhere else is a bug. Arguments and result are on each line.
+// constants; a bare hash anywhere else in the plug-in is a bug. Arguments and result are on each
+// line. The hosts keep their own copy (tests/data/natives.txt), compared with this one by a test.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,8 @@ constexpr uint64_t NativeCoinFlip             = 0xB6101ABE62B5F080; // () -> yes
 constexpr uint64_t NativeHashOfName           = 0xFD340785ADF8CFB7; // (text) -> uint32 hash
 constexpr uint64_t NativeComposeText          = 0xFA925AC00EB830B9; // (flags, template, args...) -> opaque text
 
-// Interaction prompt
+// Interaction prompt. What the four settings mean to the game is not known, only the calls: A and
+// B are made before the setup step (given 1 and 0), C and D after it (given 1); hence the letters.
 constexpr uint64_t NativePromptBegin          = 0x04F97DE45A519419; // () -> prompt
 constexpr uint64_t NativePromptSetControl     = 0xB5352B7494A08258; // (prompt, control hash)
 constexpr uint64_t NativePromptSetLabel       = 0x5DD02A8318420DD7; // (prompt, opaque text)

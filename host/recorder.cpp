@@ -2,8 +2,9 @@
 // written out as a block (length, records, CRC-32) when it fills, at a wait once a couple of
 // seconds have passed since the last block, and at unload; each block is a single write, so a
 // game that crashes leaves a file readable up to its last block. Never allocates: the buffer and
-// the two dictionaries (hashes, texts) are static. A failed write ends the recording quietly;
-// the plug-in goes on as if it had never been asked to record.
+// the two dictionaries (hashes, texts) are static. A failed write ends the recording quietly,
+// the file cut back to its last whole block; the plug-in goes on as if it had never been asked to
+// record.
 #include "host/recorder.h"
 
 #include <cstring>
@@ -18,7 +19,7 @@ namespace {
 
 using namespace recording;
 
-constexpr size_t BufferBytes = 128 * 1024;
+constexpr size_t BufferBytes = WriterBufferBytes;
 // Room for the block's tag and length in front of the payload, written right-aligned at flush
 // so that the whole block leaves in one write.
 constexpr size_t HeadRoom = 6;
@@ -29,28 +30,34 @@ constexpr size_t FlushAbove = 64 * 1024;
 constexpr uint32_t FlushEveryMs = 2000;
 // What the cap keeps free for the block in progress and the closing record.
 constexpr uint64_t CapReserve = BufferBytes;
+// The largest record: a call of 32 full-length new texts and 32 values written back; and the key
+// and tick records, which may pile up behind a block that is due (see KeyReadingRoom).
+constexpr size_t MaxCallRecord = 1 + 1 + 8 + 1 + 32 * (1 + 2 + 2 + 1024) + 1 + 12 + 32 * 5;
+constexpr size_t MaxKeyReadingRecord = 1 + 5 + 10;
+static_assert(HeadRoom + FlushAbove + MaxCallRecord + 1000 * (MaxKeyReadingRecord + 6) + 4 <= BufferBytes,
+              "a due block leaves room for a thousand key readings behind the largest record");
 
 uint8_t Buffer[BufferBytes];
-size_t used = HeadRoom;
-void* file = nullptr;
-uint64_t written = 0;
-uint32_t lastFlushTick = 0;
-uint32_t lastTick = 0;
+size_t Used = HeadRoom;
+void* File = nullptr;
+uint64_t Written = 0;
+uint32_t LastFlushTick = 0;
+uint32_t LastTick = 0;
 
 // Hashes by number, in an open-addressed table; numbers are given in order of first use.
 constexpr uint32_t HashSlots = 256;
-constexpr uint32_t HashNumbers = 192;
+constexpr uint32_t HashNumbers = MaxHashNumbers;
 struct HashSlot {
     uint64_t hash;
     uint32_t number;
     bool used;
 };
-HashSlot hashes[HashSlots];
-uint32_t hashCount = 0;
+HashSlot Hashes[HashSlots];
+uint32_t HashCount = 0;
 
 // Texts by number, their bytes kept in a pool.
 constexpr uint32_t TextSlots = 1024;
-constexpr uint32_t TextNumbers = 768;
+constexpr uint32_t TextNumbers = MaxTextNumbers;
 constexpr size_t TextPoolBytes = 64 * 1024;
 struct TextSlot {
     uint32_t offset;
@@ -59,16 +66,16 @@ struct TextSlot {
     uint32_t number;
     bool used;
 };
-TextSlot texts[TextSlots];
-uint32_t textCount = 0;
-char textPool[TextPoolBytes];
-size_t poolUsed = 0;
+TextSlot Texts[TextSlots];
+uint32_t TextCount = 0;
+char TextPool[TextPoolBytes];
+size_t PoolUsed = 0;
 
 // Writes at a cursor of its own, kept in a register while a record is built; the buffer's fill
 // is stored once at the end (a byte store through the buffer could otherwise alias it).
 struct Out {
-    uint8_t* p = Buffer + used;
-    ~Out() { used = static_cast<size_t>(p - Buffer); }
+    uint8_t* p = Buffer + Used;
+    ~Out() { Used = static_cast<size_t>(p - Buffer); }
 
     void Byte(uint8_t b) { *p++ = b; }
     void Varint(uint64_t v)
@@ -107,18 +114,18 @@ struct Out {
 void Close()
 {
     SessionRecording = false;
-    if (file != nullptr)
-        Host.recordingClose(file);
-    file = nullptr;
-    used = HeadRoom;
+    if (File != nullptr)
+        Host.recordingClose(File);
+    File = nullptr;
+    Used = HeadRoom;
 }
 
 // Sends the buffered records out as one block. False (and the recording over) if the write failed.
 bool Flush()
 {
-    if (used == HeadRoom)
+    if (Used == HeadRoom)
         return true;
-    const size_t payload = used - HeadRoom;
+    const size_t payload = Used - HeadRoom;
     {
         Out out;
         out.Fixed32(Crc32(Buffer + HeadRoom, payload));
@@ -134,13 +141,13 @@ bool Flush()
     uint8_t* start = Buffer + HeadRoom - n;
     std::memcpy(start, head, n);
     const size_t total = n + payload + 4;
-    if (!Host.recordingWrite(file, start, static_cast<uint32_t>(total))) {
+    if (!Host.recordingWrite(File, start, static_cast<uint32_t>(total))) {
         Close();
         return false;
     }
-    written += total;
-    used = HeadRoom;
-    lastFlushTick = Host.tickCount();
+    Written += total;
+    Used = HeadRoom;
+    LastFlushTick = Host.tickCount();
     return true;
 }
 
@@ -155,14 +162,14 @@ void End(EndReason reason)
     Close();
 }
 
-// Called before every record: sends the block out if it is full, and ends the recording at its
-// size cap. False when there is no recording to write to.
+// Called before every record but a key reading's: sends the block out if it is full, and ends
+// the recording at its size cap. False when there is no recording to write to.
 bool Room()
 {
     if (!SessionRecording)
         return false;
-    const size_t payload = used - HeadRoom;
-    if (written + payload + CapReserve > RecordingSizeCap) {
+    const size_t payload = Used - HeadRoom;
+    if (Written + payload + CapReserve > RecordingSizeCap) {
         End(EndSizeCap);
         return false;
     }
@@ -171,18 +178,35 @@ bool Room()
     return true;
 }
 
+// A key's word and the tick it is compared with are read one after the other, and a write in
+// between (a slow disk) could make a release miss its window only because the session is
+// recorded: these records never send a block out, nor end the recording at its cap. They take
+// the room kept behind the largest record instead; only a script that read keys thousands of
+// times without a native call or a wait could fill it, and that recording stops where it is
+// (its last whole block) rather than write at the wrong moment.
+bool KeyReadingRoom()
+{
+    if (!SessionRecording)
+        return false;
+    if (Used + MaxKeyReadingRecord + sizeof(uint32_t) > BufferBytes) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
 // 0 inline, 1 define, 2 + n for number n.
 void Out::HashCode(uint64_t hash)
 {
     uint32_t slot = static_cast<uint32_t>((hash * 0x9E3779B97F4A7C15ull) >> 56) % HashSlots;
-    while (hashes[slot].used && hashes[slot].hash != hash)
+    while (Hashes[slot].used && Hashes[slot].hash != hash)
         slot = (slot + 1) % HashSlots;
-    if (hashes[slot].used) {
-        Varint(FirstReference + hashes[slot].number);
+    if (Hashes[slot].used) {
+        Varint(FirstReference + Hashes[slot].number);
         return;
     }
-    if (hashCount < HashNumbers) {
-        hashes[slot] = HashSlot{hash, hashCount++, true};
+    if (HashCount < HashNumbers) {
+        Hashes[slot] = HashSlot{hash, HashCount++, true};
         Varint(DefineCode);
     } else {
         Varint(InlineCode);
@@ -212,15 +236,15 @@ struct SeenAt {
     uint32_t slot;
 };
 constexpr uint32_t SeenSlots = 64;
-SeenAt seenAt[SeenSlots];
+SeenAt LastSeen[SeenSlots];
 
 void Out::TextCode(const char* text)
 {
-    SeenAt& seen = seenAt[(reinterpret_cast<uintptr_t>(text) >> 3) % SeenSlots];
+    SeenAt& seen = LastSeen[(reinterpret_cast<uintptr_t>(text) >> 3) % SeenSlots];
     if (seen.address == text) {
-        const TextSlot& t = texts[seen.slot];
+        const TextSlot& t = Texts[seen.slot];
         // strncmp stops at the text's end, so a shorter text now at the address is never read past.
-        if (std::strncmp(textPool + t.offset, text, t.length) == 0 && (t.length == MaxTextBytes || text[t.length] == 0)) {
+        if (std::strncmp(TextPool + t.offset, text, t.length) == 0 && (t.length == MaxTextBytes || text[t.length] == 0)) {
             Varint(FirstReference + t.number);
             return;
         }
@@ -230,20 +254,20 @@ void Out::TextCode(const char* text)
         length = MaxTextBytes;
     const uint32_t fingerprint = Fingerprint(text, length);
     uint32_t slot = fingerprint % TextSlots;
-    while (texts[slot].used) {
-        const TextSlot& t = texts[slot];
-        if (t.fingerprint == fingerprint && t.length == length && std::memcmp(textPool + t.offset, text, length) == 0) {
+    while (Texts[slot].used) {
+        const TextSlot& t = Texts[slot];
+        if (t.fingerprint == fingerprint && t.length == length && std::memcmp(TextPool + t.offset, text, length) == 0) {
             seen = SeenAt{text, slot};
             Varint(FirstReference + t.number);
             return;
         }
         slot = (slot + 1) % TextSlots;
     }
-    if (textCount < TextNumbers && poolUsed + length <= TextPoolBytes) {
-        std::memcpy(textPool + poolUsed, text, length);
-        texts[slot] = TextSlot{static_cast<uint32_t>(poolUsed), static_cast<uint32_t>(length), fingerprint,
-                               textCount++, true};
-        poolUsed += length;
+    if (TextCount < TextNumbers && PoolUsed + length <= TextPoolBytes) {
+        std::memcpy(TextPool + PoolUsed, text, length);
+        Texts[slot] = TextSlot{static_cast<uint32_t>(PoolUsed), static_cast<uint32_t>(length), fingerprint,
+                               TextCount++, true};
+        PoolUsed += length;
         seen = SeenAt{text, slot};
         Varint(DefineCode);
     } else {
@@ -261,28 +285,28 @@ void StartSessionRecording(const RecordedSettings& settings)
 {
     if (SessionRecording || Host.recordingOpen == nullptr)
         return;
-    file = Host.recordingOpen(RecordingPath, PreviousRecordingPath);
-    if (file == nullptr)
+    File = Host.recordingOpen(RecordingPath, PreviousRecordingPath);
+    if (File == nullptr)
         return;
-    used = HeadRoom;
-    written = 0;
-    lastTick = 0;
-    hashCount = 0;
-    textCount = 0;
-    poolUsed = 0;
-    std::memset(hashes, 0, sizeof hashes);
-    std::memset(texts, 0, sizeof texts);
-    std::memset(seenAt, 0, sizeof seenAt);
+    Used = HeadRoom;
+    Written = 0;
+    LastTick = 0;
+    HashCount = 0;
+    TextCount = 0;
+    PoolUsed = 0;
+    std::memset(Hashes, 0, sizeof Hashes);
+    std::memset(Texts, 0, sizeof Texts);
+    std::memset(LastSeen, 0, sizeof LastSeen);
 
     uint8_t start[sizeof Magic + 1];
     std::memcpy(start, Magic, sizeof Magic);
     static_assert(FormatVersion < 0x80, "the version after the magic is a one-byte varint");
     start[sizeof Magic] = static_cast<uint8_t>(FormatVersion);
-    if (!Host.recordingWrite(file, start, sizeof start)) {
+    if (!Host.recordingWrite(File, start, sizeof start)) {
         Close();
         return;
     }
-    written = sizeof start;
+    Written = sizeof start;
     SessionRecording = true;
 
     {
@@ -378,23 +402,23 @@ void RecordWait(uint32_t milliseconds)
         out.Byte(WaitTag);
         out.Varint(milliseconds);
     }
-    if (Host.tickCount() - lastFlushTick >= FlushEveryMs)
+    if (Host.tickCount() - LastFlushTick >= FlushEveryMs)
         Flush();
 }
 
 void RecordTick(uint32_t tick)
 {
-    if (!Room())
+    if (!KeyReadingRoom())
         return;
     Out out;
     out.Byte(TickTag);
-    out.Varint(ZigZag(static_cast<int32_t>(tick - lastTick)));
-    lastTick = tick;
+    out.Varint(ZigZag(static_cast<int32_t>(tick - LastTick)));
+    LastTick = tick;
 }
 
 void RecordKeyWord(uint32_t key, uint64_t word)
 {
-    if (!Room())
+    if (!KeyReadingRoom())
         return;
     Out out;
     out.Byte(KeyTag);
@@ -408,7 +432,7 @@ void RecordPeds(int32_t capacity, int32_t count, const int32_t* handles)
         return;
     // Only up to the last handle written; the rest are the zeros the plug-in put there.
     size_t filled = 0;
-    for (size_t i = 0; i < static_cast<size_t>(capacity > 0 ? capacity : 0) && i < 4096; ++i) {
+    for (size_t i = 0; i < static_cast<size_t>(capacity > 0 ? capacity : 0) && i < MaxPeds; ++i) {
         if (handles[i] != 0)
             filled = i + 1;
     }

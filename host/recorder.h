@@ -25,8 +25,9 @@ constexpr const char* PreviousRecordingPath = ".\\Quorvane.old.rec";
 constexpr uint64_t DefaultRecordingSizeCap = uint64_t{256} << 20;
 extern uint64_t RecordingSizeCap;
 
-// Opens the file (an existing one is kept as Quorvane.old.rec) and writes the header. A file
-// that cannot be opened leaves the recording off.
+// Opens the file (an existing one is kept as Quorvane.old.rec) and writes the header. An earlier
+// recording that cannot be moved aside, or a file that cannot be made, leaves the recording off
+// and the earlier file as it was.
 void StartSessionRecording(const RecordedSettings& settings);
 // Writes what is buffered, the closing record, and closes the file.
 void StopSessionRecording();

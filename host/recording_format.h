@@ -13,8 +13,9 @@ constexpr char Magic[8] = {'Q', 'V', 'R', 'E', 'C', '\r', '\n', '\x1A'};
 constexpr uint32_t FormatVersion = 1;
 
 constexpr uint8_t BlockTag = 'B';
-// A block's payload never exceeds this; a reader refuses a larger length as damage.
-constexpr uint32_t MaxBlockPayload = 1u << 20;
+// A block's payload never exceeds the writer's buffer (WriterBufferBytes below); a reader
+// refuses a larger length as damage.
+constexpr uint32_t MaxBlockPayload = 128 * 1024;
 
 // Records, each a tag byte and its fields.
 enum Tag : uint8_t {
@@ -52,9 +53,22 @@ constexpr uint32_t InlineCode = 0;
 constexpr uint32_t DefineCode = 1;
 constexpr uint32_t FirstReference = 2;
 
+// The writer's limits. A reader refuses anything past them: a file that breaks one was not
+// written by the plug-in, and holding to them bounds what a reader keeps in memory.
 // Longer texts are cut to this many bytes in a recording (the plug-in's own are far shorter).
 constexpr size_t MaxTextBytes = 1024;
 constexpr int MaxArgs = 32;
+// Hashes and texts given a number; later ones are written inline.
+constexpr uint32_t MaxHashNumbers = 192;
+constexpr uint32_t MaxTextNumbers = 768;
+// Characters of a worldGetAllPeds answer kept, up to the last non-zero handle.
+constexpr uint32_t MaxPeds = 4096;
+// The header: the writer records 4 settings, and a version text and keys far shorter than these.
+constexpr uint32_t MaxSettings = 8;
+constexpr size_t MaxHeaderTextBytes = 64;
+// The writer's buffer: a block's payload stays below it, and a recording ends before it grows
+// past its size cap (host/recorder.h) with at least this much to spare.
+constexpr size_t WriterBufferBytes = MaxBlockPayload;
 
 enum EndReason : uint32_t {
     EndUnloaded = 1,   // the plug-in was unloaded

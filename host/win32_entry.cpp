@@ -21,19 +21,34 @@ uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t de
 // library's in between, so a game that crashes leaves every block written so far.
 void* PlatformRecordingOpen(const char* path, const char* previousPath)
 {
-    MoveFileExA(path, previousPath, MOVEFILE_REPLACE_EXISTING);  // no earlier file is fine
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Any failure to move the earlier recording aside but "there is none" (a Quorvane.old.rec
+    // open in another program, read-only, or a folder) keeps it where it is, and this session
+    // unrecorded: never a truncated Quorvane.rec.
+    if (!MoveFileExA(path, previousPath, MOVEFILE_REPLACE_EXISTING) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return nullptr;
+    // CREATE_NEW: a file that appeared under the name since is not ours to truncate.
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
     return file == INVALID_HANDLE_VALUE ? nullptr : file;
 }
 
 bool PlatformRecordingWrite(void* file, const void* bytes, uint32_t count)
 {
+    const HANDLE handle = static_cast<HANDLE>(file);
+    LARGE_INTEGER start{};
+    const LARGE_INTEGER here{};
+    if (!SetFilePointerEx(handle, here, &start, FILE_CURRENT))
+        return false;
     const char* p = static_cast<const char*>(bytes);
     while (count > 0) {
         DWORD done = 0;
-        if (!WriteFile(static_cast<HANDLE>(file), p, count, &done, nullptr) || done == 0)
+        if (!WriteFile(handle, p, count, &done, nullptr) || done == 0) {
+            // A block cut short (a full disk, a quota) goes again: the file ends on the last
+            // whole block and reads without salvage.
+            if (SetFilePointerEx(handle, start, nullptr, FILE_BEGIN))
+                SetEndOfFile(handle);
             return false;
+        }
         p += done;
         count -= done;
     }
@@ -85,10 +100,11 @@ bool BindFrom(HMODULE module, HostApi& api)
 // never given back. Without it, a game that frees the hook before the plug-in would leave the
 // plug-in's detach calling scriptUnregister in unmapped memory. (FreeLibrary must not be called
 // from DllMain anyway.)
-void HoldModule(void* codeInIt)
+bool HoldModule(void* codeInIt)
 {
     HMODULE held = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(codeInIt), &held);
+    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(codeInIt), &held) !=
+           FALSE;
 }
 
 // Looks through the process's modules, in the order the process loaded them, for the first one
@@ -104,8 +120,12 @@ bool BindScriptHook()
     for (DWORD i = 0; i < count && i < 1024; ++i) {
         HostApi candidate = Host;
         if (BindFrom(modules[i], candidate)) {
+            // A hook that cannot be held could be freed under the plug-in, whose detach would then
+            // call into unmapped memory: the plug-in stays inert instead, as with no hook at all
+            // (registers nothing, so it has nothing to call at detach).
+            if (!HoldModule(reinterpret_cast<void*>(candidate.scriptUnregister)))
+                return false;
             Host = candidate;
-            HoldModule(reinterpret_cast<void*>(Host.scriptUnregister));
             return true;
         }
     }

@@ -28,16 +28,16 @@ static_assert(MarkupOpenLength == 34 && MarkupCloseLength == 7, "the markup is f
 // cut short rather than ever touching the heap.
 constexpr size_t ArenaBytes = 16384;
 char Arena[ArenaBytes];
-size_t arenaUsed = 0;
-uint32_t arenaGeneration = 0;
+size_t ArenaUsed = 0;
+uint32_t ArenaGeneration = 0;
 
 const char* CopyMarkup(const char* text)
 {
-    if (arenaGeneration != WaitGeneration) {
-        arenaUsed = 0;
-        arenaGeneration = WaitGeneration;
+    if (ArenaGeneration != WaitGeneration) {
+        ArenaUsed = 0;
+        ArenaGeneration = WaitGeneration;
     }
-    const size_t room = ArenaBytes - arenaUsed;
+    const size_t room = ArenaBytes - ArenaUsed;
     const size_t frame = MarkupOpenLength + MarkupCloseLength + 1;
     if (room < frame)
         return MarkupOpen;  // cannot happen with menu texts; an unclosed tag beats a crash
@@ -45,11 +45,11 @@ const char* CopyMarkup(const char* text)
     if (length > room - frame)
         length = room - frame;
 
-    char* copy = Arena + arenaUsed;
+    char* copy = Arena + ArenaUsed;
     std::memcpy(copy, MarkupOpen, MarkupOpenLength);
     std::memcpy(copy + MarkupOpenLength, text, length);
     std::memcpy(copy + MarkupOpenLength + length, MarkupClose, MarkupCloseLength + 1);
-    arenaUsed += MarkupOpenLength + length + MarkupCloseLength + 1;
+    ArenaUsed += MarkupOpenLength + length + MarkupCloseLength + 1;
     return copy;
 }
 

@@ -30,14 +30,7 @@ int32_t GameTime()
 
 int32_t RandomIntInclusive(int32_t n)
 {
-    Host.nativeInit(NativeRandomInt);
-    PushTwoInts(0, n + 1);
-    const int32_t value = slot::Read<int32_t>(Host.nativeCall());
-    if (SessionRecording) {
-        const ArgNote notes[2] = {slot::NoteOf(0), slot::NoteOf(n + 1)};
-        RecordCall(NativeRandomInt, notes, 2, slot::ResultOf(value));
-    }
-    return value;
+    return Invoke<int32_t>(NativeRandomInt, 0, n + 1);
 }
 
 void PushTwoInts(int32_t a, int32_t b)

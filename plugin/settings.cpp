@@ -1,5 +1,5 @@
 // plugin/settings.cpp -- reads the settings through the host's GetPrivateProfileIntA. No range
-// checks: the keys are taken as they come, except for a speed that was written as a negative.
+// checks: the keys are taken as they come, except for a speed of 0 or one written as a negative.
 #include "plugin/settings.h"
 
 #include "host/host_api.h"
@@ -18,7 +18,9 @@ void ReadSettings()
     uint32_t speed = asRead;
     // GetPrivateProfileIntA hands "-5" back as 4294967291. Taken literally that would be a train
     // speed in the billions; anything with the sign bit set was written negative, so use the default.
-    if (speed >= 0x80000000u)
+    // A 0 ("0", or any text that is not a number, such as a typo "fast") would take the fare for a
+    // train that never reaches the platform: the default too.
+    if (speed == 0 || speed >= 0x80000000u)
         speed = DefaultMaxTrainSpeed;
     MaxTrainSpeed = static_cast<float>(speed);
     const float approach = MaxTrainSpeed * 10.0f + 250.0f;

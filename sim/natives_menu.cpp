@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/natives.h"
 #include "sim/native_call_sim.h"
 #include "sim/sim.h"
 
@@ -30,7 +29,7 @@ void Sim::BlockPadControls(NativeCall& c)
     padBlockedFrame_ = frame_;
 }
 
-void Sim::ScriptTimerNative(NativeCall& c) { c.ReturnInt(ScriptTimer()); }
+void Sim::ScriptTimer(NativeCall& c) { c.ReturnInt(ScriptTimer()); }
 
 void Sim::SetScriptTimer(NativeCall& c) { timerBase_ = now_ - c.Int(0); }
 

@@ -2,15 +2,14 @@
 // motion, halts, the hold, junction readings and switching.
 //
 // How a train moves, once per frame:
-//   - an immediate speed (0xDFBA6BBF...) sets the current speed and holds it for 250 ms;
-//   - otherwise the current speed moves toward the travel speed (0x01021EB2...) by at most
+//   - an immediate speed (TrainImmediateSpeed) sets the current speed and holds it for 250 ms;
+//   - otherwise the current speed moves toward the travel speed (TrainTravelSpeed) by at most
 //     2 units/s per second, as an engine would;
 //   - the train advances along its path by speed x frame time, and stops at the path's end.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "host/natives.h"
 #include "sim/native_call_sim.h"
 #include "sim/observer.h"
 #include "sim/sim.h"
@@ -52,37 +51,6 @@ bool KnownAsset(NativeCall& c, uint32_t asset)
     return false;
 }
 } // namespace
-
-void Sim::RegisterTrainNatives()
-{
-    Add(NativeTransitionBegin, "TransitionBegin", 1, &Sim::TransitionBegin);
-    Add(NativeTransitionEnd, "TransitionEnd", 1, &Sim::TransitionEnd);
-    Add(NativeAssetIsLoaded, "AssetIsLoaded", 1, &Sim::AssetIsLoaded);
-    Add(NativeAssetRequest, "AssetRequest", 2, &Sim::AssetRequest);
-    Add(NativeAssetRelease, "AssetRelease", 1, &Sim::AssetRelease);
-    Add(NativePedIsInTheWay, "PedIsInTheWay", 1, &Sim::PedIsInTheWay);
-    Add(NativeRemoveTrain, "RemoveTrain", 1, &Sim::RemoveTrain);
-    Add(NativeTrainSwitch, "TrainSwitch", 1, &Sim::TrainSwitch);
-    Add(NativeBeforeTrainCreation, "BeforeTrainCreation", 0, &Sim::BeforeTrainCreation);
-    Add(NativeCreateTrain, "CreateTrain", 8, &Sim::CreateTrain);
-    Add(NativeTrainLastStopSetting, "TrainLastStopSetting", 2, &Sim::TrainLastStopSetting);
-    Add(NativeTrainInitialSpeed, "TrainInitialSpeed", 2, &Sim::TrainInitialSpeed);
-    Add(NativeAfterTrainCreation, "AfterTrainCreation", 3, &Sim::AfterTrainCreation);
-    Add(NativePedPrepare, "PedPrepare", 3, &Sim::PedPrepare);
-    Add(NativePedIsSettled, "PedIsSettled", 1, &Sim::PedIsSettled);
-    Add(NativePedSetPair, "PedSetPair", 3, &Sim::PedSetPair);
-    Add(NativePedByAddress, "PedByAddress", 1, &Sim::PedByAddress);
-    Add(NativePedMoveTo, "PedMoveTo", 7, &Sim::PedMoveTo);
-    Add(NativePedRelease, "PedRelease", 1, &Sim::PedRelease);
-    Add(NativeGiveUpEntity, "GiveUpEntity", 2, &Sim::GiveUpEntity);
-    Add(NativeTrainIsHeld, "TrainIsHeld", 1, &Sim::TrainIsHeld);
-    Add(NativeTrainTravelSpeed, "TrainTravelSpeed", 2, &Sim::TrainTravelSpeed);
-    Add(NativeTrainImmediateSpeed, "TrainImmediateSpeed", 2, &Sim::TrainImmediateSpeed);
-    Add(NativeTrainAnnounce, "TrainAnnounce", 4, &Sim::TrainAnnounce);
-    Add(NativeTrainJunction, "TrainJunction", 3, &Sim::TrainJunction);
-    Add(NativeTrainTrack, "TrainTrack", 1, &Sim::TrainTrack);
-    Add(NativeSetJunction, "SetJunction", 3, &Sim::SetJunction);
-}
 
 // ---- world --------------------------------------------------------------------------------
 

@@ -93,16 +93,6 @@ std::string FareOfItem(const char* item)
 
 } // namespace
 
-std::string MoneyText(int32_t cents)
-{
-    const int64_t c = cents;
-    const int64_t whole = (c < 0 ? -c : c);
-    char text[32];
-    std::snprintf(text, sizeof text, "%s%" PRId64 ".%02d$", c < 0 ? "-" : "", whole / 100,
-                  static_cast<int>(whole % 100));
-    return text;
-}
-
 std::string TimelineLine(const ObservedEvent& e)
 {
     char frame[32];
@@ -393,8 +383,10 @@ void Observer::Call(uint64_t hash, const uint64_t* args, int argc, const uint64_
             TrainHalt& h = trip_.halts.back();
             h.leftAt = gameTime_;
             char text[64];
-            std::snprintf(text, sizeof text, "train leaves after a halt of %.1f s",
-                          static_cast<double>(h.leftAt - h.stoppedAt) / 1000.0);
+            // The game clock wraps as a 32-bit count; so does the plug-in's arithmetic on it.
+            const int32_t halted =
+                static_cast<int32_t>(static_cast<uint32_t>(h.leftAt) - static_cast<uint32_t>(h.stoppedAt));
+            std::snprintf(text, sizeof text, "train leaves after a halt of %.1f s", static_cast<double>(halted) / 1000.0);
             if (timelineOn_)
                 Event(text);
         }

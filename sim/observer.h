@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/money.h"
 #include "sim/picture.h"
 #include "sim/sim.h"
 
@@ -26,8 +27,6 @@ struct ObservedEvent {
 // "frame     123  00:01:02.345  text": the one way live visits and replays print a line.
 std::string TimelineLine(const ObservedEvent& e);
 
-// A fare or cash in cents as the menu writes a fare: 865 -> "8.65$".
-std::string MoneyText(int32_t cents);
 
 // The menu as the last complete frame drew it. Line 0 is the title (or the notice's one line);
 // the items follow. Markup is stripped.

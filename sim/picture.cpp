@@ -16,6 +16,7 @@
 #include <map>
 #include <sstream>
 
+#include "sim/money.h"
 #include "sim/world_data.h"
 
 extern char** environ;
@@ -294,13 +295,6 @@ std::string TripTime(int64_t ms)
     return text;
 }
 
-std::string Money(int32_t cents)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "$%d.%02d", cents / 100, std::abs(cents % 100));
-    return text;
-}
-
 } // namespace
 
 std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCents)
@@ -331,7 +325,7 @@ std::string TripMapSvg(const TripRecord& trip, int32_t from, int32_t to, int32_t
             arrival = halts[i].stoppedAt;
     }
     title += arrival >= 0 ? TripTime(arrival - halts.front().stoppedAt) : std::string("did not arrive");
-    title += fareCents != 0 ? ", fare " + Money(fareCents) : std::string(", no fare (a ticket reused)");
+    title += fareCents != 0 ? ", fare " + MoneyText(fareCents) : std::string(", no fare (a ticket reused)");
 
     // Every junction switched, once, where the train was when it was first set.
     std::map<std::pair<int32_t, int32_t>, Vec3> junctions;

@@ -1,15 +1,25 @@
-// sim/recording_reader.cpp -- the .rec reader: framing and checksums first, then every record
-// decoded once to prove it sound, then decoded again on demand for the replay. Every length and
-// number read from the file is bounded before it is used.
+// sim/recording_reader.cpp -- the .rec reader: the file is taken a block at a time, each block's
+// framing and checksum checked and every record in it decoded once to prove it sound before the
+// next block is read; then the blocks are read again, one at a time, and their records decoded
+// again on demand for the replay. Every length
+// and number read from the file is bounded, by the writer's own limits, before it is used.
 #include "sim/recording_reader.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <system_error>
+
+#include "host/recorder.h"
 
 using namespace recording;
 
 namespace {
+
+// No recording is larger: the writer ends one before it would pass its cap.
+constexpr uint64_t LargestRecording = DefaultRecordingSizeCap + WriterBufferBytes;
 
 // Reads within [at, end) of bytes; any read past the end sets failed.
 class Bytes {
@@ -83,29 +93,130 @@ private:
     bool failed_ = false;
 };
 
+class MemorySource : public RecordingReader::Source {
+public:
+    explicit MemorySource(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+    uint64_t Remaining() const override { return bytes_.size() - at_; }
+    bool Read(uint8_t* into, size_t n) override
+    {
+        if (n > bytes_.size() - at_)
+            return false;
+        if (n > 0)  // an empty block's payload has no storage to copy into
+            std::memcpy(into, bytes_.data() + at_, n);
+        at_ += n;
+        return true;
+    }
+
+private:
+    const std::vector<uint8_t>& bytes_;
+    size_t at_ = 0;
+};
+
+class FileSource : public RecordingReader::Source {
+public:
+    FileSource(std::ifstream& file, uint64_t size) : file_(file), left_(size) {}
+    uint64_t Remaining() const override { return left_; }
+    bool Read(uint8_t* into, size_t n) override
+    {
+        if (n > left_ || !file_.read(reinterpret_cast<char*>(into), static_cast<std::streamsize>(n)))
+            return false;
+        left_ -= n;
+        return true;
+    }
+
+private:
+    std::ifstream& file_;
+    uint64_t left_;
+};
+
+// A varint straight from the source: false at its end or past 64 bits.
+bool ReadVarint(RecordingReader::Source& in, uint64_t& v)
+{
+    v = 0;
+    for (int shift = 0; shift < 64; shift += 7) {
+        uint8_t b;
+        if (!in.Read(&b, 1) || (shift == 63 && b > 1))
+            return false;
+        v |= static_cast<uint64_t>(b & 0x7F) << shift;
+        if ((b & 0x80) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Passes over n bytes without keeping them: false where the source ends first.
+bool Skip(RecordingReader::Source& in, uint64_t n)
+{
+    uint8_t scratch[4096];
+    while (n > 0) {
+        const size_t step = static_cast<size_t>(std::min<uint64_t>(n, sizeof scratch));
+        if (!in.Read(scratch, step))
+            return false;
+        n -= step;
+    }
+    return true;
+}
+
 } // namespace
 
 bool RecordingReader::Open(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return Fail("cannot read " + path);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
-        return Fail("cannot read " + path);
-    return Load(std::move(bytes));
+    Reset();
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // Asked before the file is opened: a pipe or a device is never read, a folder never taken
+    // for an empty file.
+    const fs::file_status status = fs::status(path, ec);
+    if (ec)
+        return Fail("cannot be read: " + ec.message());
+    if (fs::is_directory(status))
+        return Fail("not a Quorvane recording: it is a folder");
+    if (!fs::is_regular_file(status))
+        return Fail("not a Quorvane recording: it is not a regular file (a device, a pipe or a socket)");
+    const uintmax_t size = fs::file_size(path, ec);
+    if (ec)
+        return Fail("cannot be read: " + ec.message());
+    if (size > LargestRecording)
+        return Fail("not a Quorvane recording: " + std::to_string(size) + " bytes, larger than any recording (at most " +
+                    std::to_string(LargestRecording) + ")");
+    file_.open(path, std::ios::binary);
+    if (!file_)
+        return Fail(std::string("cannot be read: ") + std::strerror(errno));
+    FileSource in(file_, size);
+    const bool whole = Check(in);
+    if (file_.bad())
+        return Fail(std::string("cannot be read: ") + std::strerror(errno));
+    return whole;
 }
 
-bool RecordingReader::Load(std::vector<uint8_t> bytes)
+bool RecordingReader::Load(const std::vector<uint8_t>& bytes)
 {
-    bytes_ = std::move(bytes);
+    Reset();
+    if (bytes.size() > LargestRecording)
+        return Fail("not a Quorvane recording: " + std::to_string(bytes.size()) + " bytes, larger than any recording");
+    memory_ = bytes;
+    MemorySource in(memory_);
+    return Check(in);
+}
+
+void RecordingReader::Reset()
+{
     blocks_.clear();
+    memory_.clear();
+    if (file_.is_open())
+        file_.close();
+    file_.clear();
+    current_.clear();
+    currentIndex_ = SIZE_MAX;
     validBlocks_ = 0;
     error_.clear();
     header_ = RecordingHeader{};
+    headerEnd_ = 0;
     closed_ = false;
+    endReason_ = 0;
     records_ = 0;
-    return Check();
+    cursor_ = Cursor{};
+    unread_ = Unread{};
 }
 
 bool RecordingReader::Fail(const std::string& message)
@@ -114,176 +225,238 @@ bool RecordingReader::Fail(const std::string& message)
     return false;
 }
 
-RecordingReader::Unread RecordingReader::UnreadAfterFault() const
+bool RecordingReader::Check(Source& in)
 {
-    if (blocks_.empty() && validBlocks_ == 0 && bytes_.empty())
-        return {};
-    // The first unreplayed byte: the frame of the first block after the sound ones.
-    size_t at = validBlocks_ > 0 ? blocks_[validBlocks_ - 1].end + 4 : 0;
-    if (validBlocks_ == 0) {
-        Bytes head(bytes_, sizeof Magic, bytes_.size());
-        head.Varint();
-        at = head.Failed() ? bytes_.size() : head.At();
-    }
-    Unread unread;
-    unread.bytes = at < bytes_.size() ? bytes_.size() - at : 0;
-    // A block that fails its checksum still says how long it is: those after it can be counted.
-    while (at < bytes_.size()) {
-        Bytes b(bytes_, at, bytes_.size());
-        const bool block = b.Byte() == BlockTag;
-        const uint64_t length = b.Varint();
-        if (!block || b.Failed() || length > MaxBlockPayload)
-            break;
-        ++unread.blocks;
-        if (bytes_.size() - b.At() < length + 4)
-            break;
-        at = b.At() + static_cast<size_t>(length) + 4;
-    }
-    return unread;
-}
-
-bool RecordingReader::Check()
-{
-    if (bytes_.size() < sizeof Magic || std::memcmp(bytes_.data(), Magic, sizeof Magic) != 0)
+    uint8_t magic[sizeof Magic];
+    if (in.Remaining() == 0)
+        return Fail("not a Quorvane recording: the file is empty");
+    if (!in.Read(magic, sizeof magic) || std::memcmp(magic, Magic, sizeof Magic) != 0)
         return Fail("not a Quorvane recording: it does not begin with the recording's signature");
-    Bytes head(bytes_, sizeof Magic, bytes_.size());
-    const uint64_t version = head.Varint();
-    if (head.Failed())
+    uint64_t version = 0;
+    if (!ReadVarint(in, version))
         return Fail("truncated: the file ends inside its format version");
     if (version != FormatVersion)
         return Fail("a recording of format version " + std::to_string(version) + "; this replay reads version " +
                     std::to_string(FormatVersion));
 
-    // Framing and checksums.
-    size_t at = head.At();
+    // Block by block: framing, checksum, then every record, before the next block is read.
+    uint64_t at = sizeof Magic + 1;
     std::string fault;
-    while (at < bytes_.size()) {
-        const size_t n = blocks_.size();
-        Bytes b(bytes_, at, bytes_.size());
-        if (b.Byte() != BlockTag) {
-            fault = "damaged: block " + std::to_string(n) + " at byte " + std::to_string(at) + " does not begin as a block";
-            break;
-        }
-        const uint64_t length = b.Varint();
-        if (b.Failed()) {
-            fault = "truncated: the file ends inside the length of block " + std::to_string(n);
-            break;
-        }
-        if (length > MaxBlockPayload) {
-            fault = "damaged: block " + std::to_string(n) + " at byte " + std::to_string(at) + " claims " +
-                    std::to_string(length) + " bytes";
-            break;
-        }
-        const size_t begin = b.At();
-        if (bytes_.size() - begin < length + 4) {
-            fault = "truncated: the file ends inside block " + std::to_string(n) + " (byte " + std::to_string(at) +
-                    ", " + std::to_string(length + 4 - (bytes_.size() - begin)) + " bytes short)";
-            break;
-        }
-        const size_t end = begin + static_cast<size_t>(length);
-        Bytes crc(bytes_, end, end + 4);
-        if (Crc32(bytes_.data() + begin, end - begin) != crc.Fixed32()) {
-            fault = "damaged: block " + std::to_string(n) + " at byte " + std::to_string(at) + " fails its checksum";
-            break;
-        }
-        blocks_.push_back(Block{begin, end});
-        at = end + 4;
-    }
-
-    // Every record, decoded once. The first is the header.
     Cursor c;
     Record r;
-    std::string why;
-    for (size_t i = 0; i < blocks_.size(); ++i) {
-        c.block = i;
-        c.at = blocks_[i].begin;
-        while (c.at < blocks_[i].end) {
-            if (i == 0 && c.at == blocks_[0].begin) {
-                Bytes b(bytes_, c.at, blocks_[0].end);
-                if (b.Byte() != HeaderTag) {
-                    why = "the first record is not the header";
-                    break;
-                }
-                header_.formatVersion = b.Varint32();
-                header_.pluginVersion = b.Text(std::min<uint64_t>(b.Varint(), 256));
-                const uint64_t count = b.Varint();
-                for (uint64_t k = 0; k < count && k < 64 && !b.Failed(); ++k) {
-                    std::string key = b.Text(std::min<uint64_t>(b.Varint(), 256));
-                    header_.settings.emplace_back(std::move(key), b.Varint32());
-                }
-                if (b.Failed() || count > 64 || header_.formatVersion != FormatVersion) {
-                    why = "a bad header";
-                    break;
-                }
-                c.at = b.At();
-                continue;
+    // The fault's block: how far its framing read (from 0, its tag, to 3, its whole frame, which
+    // then lies behind the source's position).
+    int faultFramed = 0;
+    while (in.Remaining() > 0) {
+        unread_.bytes = in.Remaining();
+        faultFramed = 0;
+        const size_t n = blocks_.size();
+        const std::string where = "block " + std::to_string(n) + " at byte " + std::to_string(at);
+        uint8_t tag = 0;
+        in.Read(&tag, 1);
+        if (tag != BlockTag) {
+            fault = "damaged: " + where + " does not begin as a block";
+            break;
+        }
+        const uint64_t lengthAt = in.Remaining();
+        uint64_t length = 0;
+        if (!ReadVarint(in, length)) {
+            fault = in.Remaining() == 0 ? "truncated: the file ends inside the length of block " + std::to_string(n)
+                                        : "damaged: " + where + " has a length of more than 64 bits";
+            break;
+        }
+        faultFramed = 1;
+        if (length > MaxBlockPayload) {
+            faultFramed = 0;
+            fault = "damaged: " + where + " claims " + std::to_string(length) + " bytes";
+            break;
+        }
+        // The payload and its 4-byte checksum must both be there.
+        if (in.Remaining() < length + 4) {
+            fault = "truncated: the file ends inside block " + std::to_string(n) + " (byte " + std::to_string(at) +
+                    ", " + std::to_string(length + 4 - in.Remaining()) + " bytes short)";
+            break;
+        }
+        faultFramed = 2;
+        Block payload(static_cast<size_t>(length));
+        uint8_t crc[4];
+        if (!in.Read(payload.data(), payload.size()) || !in.Read(crc, sizeof crc)) {
+            fault = "cannot be read: the file ends sooner than its size said";
+            break;
+        }
+        const uint64_t payloadAt = at + 1 + (lengthAt - in.Remaining()) - payload.size() - sizeof crc;
+        at += 1 + (lengthAt - in.Remaining());
+        faultFramed = 3;
+        const uint32_t expected = static_cast<uint32_t>(crc[0]) | static_cast<uint32_t>(crc[1]) << 8 |
+                                  static_cast<uint32_t>(crc[2]) << 16 | static_cast<uint32_t>(crc[3]) << 24;
+        if (Crc32(payload.data(), payload.size()) != expected) {
+            fault = "damaged: " + where + " fails its checksum";
+            break;
+        }
+
+        // Its records. The first of the first block is the header.
+        std::string why;
+        c.block = n;
+        c.at = 0;
+        if (n == 0) {
+            if (!DecodeHeader(payload, why)) {
+                fault = "damaged: block 0 has " + why;
+                break;
             }
+            c.at = headerEnd_;
+        }
+        while (why.empty() && c.at < payload.size()) {
             if (closed_) {
                 why = "records after the closing record";
                 break;
             }
-            if (!Decode(c, blocks_[i], r, why))
+            if (!Decode(c, payload, r, why))
                 break;
             ++records_;
-            closed_ = r.tag == EndTag;
+            if (r.tag == EndTag) {
+                closed_ = true;
+                endReason_ = r.endReason;
+            }
         }
         if (!why.empty()) {
-            fault = "damaged: block " + std::to_string(i) + " has " + why;
-            validBlocks_ = i;
+            fault = "damaged: block " + std::to_string(n) + " has " + why;
             break;
         }
-        validBlocks_ = i + 1;
+        blocks_.push_back(Where{payloadAt, static_cast<uint32_t>(payload.size()), expected});
+        validBlocks_ = blocks_.size();
     }
-    if (fault.empty() && (blocks_.empty() || header_.formatVersion == 0)) {
+    if (fault.empty() && blocks_.empty())
         fault = "empty: the recording ends before its header";
-        validBlocks_ = 0;
-    }
+    if (fault.empty())
+        unread_ = Unread{};
+    else
+        CountUnread(in, faultFramed);
     Rewind();
     if (!fault.empty()) {
         // The blocks before the fault stay readable (what a crash mid-write leaves behind).
-        if (validBlocks_ > blocks_.size())
-            validBlocks_ = blocks_.size();
+        closed_ = false;
+        endReason_ = 0;
         return Fail(fault);
     }
+    return true;
+}
+
+// A block that fails its checksum or its records still says how long it is: those after it can
+// be counted, as far as their framing reads, without keeping them.
+void RecordingReader::CountUnread(Source& in, int faultFramed)
+{
+    if (faultFramed == 0)
+        return;
+    ++unread_.blocks;
+    if (faultFramed < 3)
+        return;  // it was cut short: nothing follows
+    while (in.Remaining() > 0) {
+        uint8_t tag = 0;
+        uint64_t length = 0;
+        if (!in.Read(&tag, 1) || tag != BlockTag || !ReadVarint(in, length) || length > MaxBlockPayload)
+            return;
+        ++unread_.blocks;
+        if (in.Remaining() < length + 4 || !Skip(in, length + 4))
+            return;
+    }
+}
+
+RecordingReader::Unread RecordingReader::UnreadAfterFault() const { return unread_; }
+
+bool RecordingReader::DecodeHeader(const Block& block, std::string& why)
+{
+    Bytes b(block, 0, block.size());
+    if (b.Byte() != HeaderTag) {
+        why = "no header as its first record";
+        return false;
+    }
+    header_.formatVersion = b.Varint32();
+    const uint64_t versionLength = b.Varint();
+    if (versionLength > MaxHeaderTextBytes) {
+        why = "a header whose plug-in version is " + std::to_string(versionLength) + " bytes long";
+        return false;
+    }
+    header_.pluginVersion = b.Text(static_cast<size_t>(versionLength));
+    const uint64_t count = b.Varint();
+    if (count > MaxSettings) {
+        why = "a header of " + std::to_string(count) + " settings";
+        return false;
+    }
+    for (uint64_t k = 0; k < count && !b.Failed(); ++k) {
+        const uint64_t keyLength = b.Varint();
+        if (keyLength > MaxHeaderTextBytes) {
+            why = "a header with a setting's name " + std::to_string(keyLength) + " bytes long";
+            return false;
+        }
+        std::string key = b.Text(static_cast<size_t>(keyLength));
+        header_.settings.emplace_back(std::move(key), b.Varint32());
+    }
+    if (b.Failed()) {
+        why = "a header cut short";
+        return false;
+    }
+    if (header_.formatVersion != FormatVersion) {
+        why = "a header of format version " + std::to_string(header_.formatVersion);
+        return false;
+    }
+    headerEnd_ = b.At();
     return true;
 }
 
 void RecordingReader::Rewind()
 {
     cursor_ = Cursor{};
-    if (validBlocks_ == 0)
-        return;
-    // Past the header, which is known to decode.
-    Bytes b(bytes_, blocks_[0].begin, blocks_[0].end);
-    b.Byte();
-    b.Varint();
-    b.Text(std::min<uint64_t>(b.Varint(), 256));
-    const uint64_t count = b.Varint();
-    for (uint64_t k = 0; k < count && k < 64; ++k) {
-        b.Text(std::min<uint64_t>(b.Varint(), 256));
-        b.Varint();
-    }
-    cursor_.at = b.At();
+    cursor_.at = headerEnd_;  // past the header, which is known to decode
 }
 
 bool RecordingReader::Next(Record& record)
 {
     while (cursor_.block < validBlocks_) {
-        const Block& block = blocks_[cursor_.block];
-        if (cursor_.at < block.end) {
+        if (!Fetch(cursor_.block))
+            return false;
+        if (cursor_.at < current_.size()) {
             std::string why;
-            return Decode(cursor_, block, record, why);
+            if (Decode(cursor_, current_, record, why))
+                return true;
+            validBlocks_ = cursor_.block;
+            return Fail("damaged: block " + std::to_string(cursor_.block) + " has changed since it was read: " + why);
         }
         ++cursor_.block;
-        if (cursor_.block < validBlocks_)
-            cursor_.at = blocks_[cursor_.block].begin;
+        cursor_.at = 0;
     }
     return false;
 }
 
+bool RecordingReader::Fetch(size_t index)
+{
+    if (index == currentIndex_)
+        return true;
+    const Where& w = blocks_[index];
+    current_.resize(w.length);
+    bool read = true;
+    if (file_.is_open()) {
+        file_.clear();
+        read = static_cast<bool>(file_.seekg(static_cast<std::streamoff>(w.offset)).read(
+            reinterpret_cast<char*>(current_.data()), static_cast<std::streamsize>(w.length)));
+    } else if (w.offset + w.length <= memory_.size()) {
+        std::copy(memory_.begin() + static_cast<std::ptrdiff_t>(w.offset),
+                  memory_.begin() + static_cast<std::ptrdiff_t>(w.offset + w.length), current_.begin());
+    } else {
+        read = false;
+    }
+    if (!read || Crc32(current_.data(), current_.size()) != w.crc) {
+        // The file was changed or cut while it was replayed: what is left is not the recording.
+        validBlocks_ = index;
+        currentIndex_ = SIZE_MAX;
+        return Fail("damaged: block " + std::to_string(index) + " no longer reads as it did when the file was checked");
+    }
+    currentIndex_ = index;
+    return true;
+}
+
 bool RecordingReader::Decode(Cursor& c, const Block& block, Record& r, std::string& why) const
 {
-    Bytes b(bytes_, c.at, block.end);
+    Bytes b(block, c.at, block.size());
     const uint8_t tag = b.Byte();
     r.tag = static_cast<Tag>(tag);
     switch (tag) {
@@ -292,8 +465,13 @@ bool RecordingReader::Decode(Cursor& c, const Block& block, Record& r, std::stri
         const uint64_t code = b.Varint();
         if (code == InlineCode || code == DefineCode) {
             call.hash = b.Fixed64();
-            if (code == DefineCode)
+            if (code == DefineCode) {
+                if (c.hashes.size() == MaxHashNumbers) {
+                    why = "more hash numbers than the " + std::to_string(MaxHashNumbers) + " a recording defines";
+                    return false;
+                }
                 c.hashes.push_back(call.hash);
+            }
         } else if (code - FirstReference < c.hashes.size()) {
             call.hash = c.hashes[static_cast<size_t>(code - FirstReference)];
         } else {
@@ -331,8 +509,13 @@ bool RecordingReader::Decode(Cursor& c, const Block& block, Record& r, std::stri
                         return false;
                     }
                     a.text = b.Text(static_cast<size_t>(length));
-                    if (textCode == DefineCode && !b.Failed())
+                    if (textCode == DefineCode && !b.Failed()) {
+                        if (c.texts.size() == MaxTextNumbers) {
+                            why = "more text numbers than the " + std::to_string(MaxTextNumbers) + " a recording defines";
+                            return false;
+                        }
                         c.texts.push_back(a.text);
+                    }
                 } else if (textCode - FirstReference < c.texts.size()) {
                     a.text = c.texts[static_cast<size_t>(textCode - FirstReference)];
                 } else {
@@ -391,7 +574,7 @@ bool RecordingReader::Decode(Cursor& c, const Block& block, Record& r, std::stri
         const uint32_t capacity = b.Varint32();
         r.pedsCount = UnZigZag(b.Varint32());
         const uint64_t filled = b.Varint();
-        if (capacity > 0x7FFFFFFF || filled > capacity || filled > 4096) {
+        if (capacity > 0x7FFFFFFF || filled > capacity || filled > MaxPeds) {
             why = "a character list of " + std::to_string(filled) + " in " + std::to_string(capacity);
             return false;
         }

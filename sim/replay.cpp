@@ -13,8 +13,10 @@
 
 #include "host/host_api.h"
 #include "host/natives.h"
+#include "host_natives.h"
 #include "plugin/keyboard.h"
 #include "plugin/script.h"
+#include "sim/call_slots.h"
 #include "sim/native_call_sim.h"
 #include "sim/observer.h"
 #include "sim/picture.h"
@@ -99,38 +101,16 @@ std::string RecordText(const Record& r)
     return "a record of kind " + std::to_string(static_cast<int>(r.tag));
 }
 
-// What each native takes, by position: I whole number, F float, T text, A address of the
-// plug-in's variable, O opaque value, W widened handle. A recording is untrusted input: an
-// argument is read as a text or an address only where the native takes one.
+// What each native takes, by position, from the hosts' table (I whole number, F float, T text,
+// A address of the plug-in's variable, O opaque value, W widened handle). A recording is
+// untrusted input: an argument is read as a text or an address only where the native takes one.
 const char* Signature(uint64_t hash, size_t argc)
 {
-    static const std::map<uint64_t, const char*> signatures = {
-        {NativePlayerPed, ""}, {NativeEntityExists, "I"}, {NativePlayerCanInteract, "I"},
-        {NativePlayerIsOccupied, "II"}, {NativeEntityPosition, "III"}, {NativeSquaredDistance, "FFFFFF"},
-        {NativeGameTime, ""}, {NativeRandomInt, "II"}, {NativeCoinFlip, ""}, {NativeHashOfName, "T"},
-        {NativePromptBegin, ""}, {NativePromptSetControl, "II"}, {NativePromptSetLabel, "IO"},
-        {NativePromptSettingA, "II"}, {NativePromptSettingB, "II"}, {NativePromptFinishSetup, "I"},
-        {NativePromptSettingC, "II"}, {NativePromptSettingD, "II"}, {NativePromptWasUsed, "I"},
-        {NativePromptRemove, "I"}, {NativeDrawSprite, "TTFFFFFIIIII"}, {NativeSetTextScale, "FF"},
-        {NativeSetTextColour, "IIII"}, {NativeDisplayText, "OFF"}, {NativeScriptTimer, ""},
-        {NativeSetScriptTimer, "I"}, {NativeControlIsHeld, "II"}, {NativeControlJustReleased, "II"},
-        {NativePlayFrontendSound, "TTII"}, {NativeUsingKeyboard, "I"}, {NativeBlockPadControls, "I"},
-        {NativePlayerCash, ""}, {NativeChargeCash, "I"}, {NativeTransitionBegin, "I"},
-        {NativeTransitionEnd, "I"}, {NativeAssetIsLoaded, "I"}, {NativeAssetRequest, "II"},
-        {NativeAssetRelease, "I"}, {NativePedIsInTheWay, "I"}, {NativeRemoveTrain, "A"},
-        {NativeTrainSwitch, "I"}, {NativeBeforeTrainCreation, ""}, {NativeCreateTrain, "IFFFIIII"},
-        {NativeTrainLastStopSetting, "II"}, {NativeTrainInitialSpeed, "IF"}, {NativeAfterTrainCreation, "III"},
-        {NativePedPrepare, "III"}, {NativePedIsSettled, "I"}, {NativePedSetPair, "III"},
-        {NativePedByAddress, "A"}, {NativePedMoveTo, "IFFIIII"}, {NativePedRelease, "A"},
-        {NativeGiveUpEntity, "AI"}, {NativeTrainIsHeld, "I"}, {NativeTrainTravelSpeed, "IF"},
-        {NativeTrainImmediateSpeed, "IF"}, {NativeTrainAnnounce, "WTII"}, {NativeTrainJunction, "IAA"},
-        {NativeTrainTrack, "W"}, {NativeSetJunction, "WII"},
-    };
-    if (hash == NativeComposeText)
-        return argc == 3 ? "ITT" : "ITIO";  // a literal, or a colour over an earlier text
-    const auto it = signatures.find(hash);
-    return it == signatures.end() ? nullptr : it->second;
+    const int row = HostNativeRowOf(hash);
+    return row < 0 || argc > MaxArgs ? nullptr : HostNativeForm(row, static_cast<int>(argc));
 }
+
+static_assert(CallSlots::MaxArgs == MaxArgs, "a recording keeps as many arguments as a call can have");
 
 ArgKind KindOf(char letter)
 {
@@ -166,7 +146,7 @@ private:
     const Record& Take(Tag tag, const std::string& pluginDid);
     [[noreturn]] void Differ(const std::string& recorded, const std::string& pluginDid);
     [[noreturn]] void Stop() { throw ReplayStop{}; }
-    std::string PluginCallText(const RecordedCall* like) const;
+    std::string PluginCallText() const;
     bool ArgMatches(const RecordedArg& a, uint64_t raw) const;
 
     RecordingReader& reader_;
@@ -175,15 +155,15 @@ private:
     ScriptEntryFn entry_ = nullptr;
     bool inScript_ = false;
 
-    bool open_ = false;
-    uint64_t hash_ = 0;
-    uint64_t args_[MaxArgs] = {};
-    int argc_ = 0;
-    bool tooMany_ = false;
-    uint64_t slots_[4] = {};
+    CallSlots call_{};
+    // The call's parts, by the names the comparison reads them under.
+    const uint64_t& hash_ = call_.hash;
+    const uint64_t (&args_)[CallSlots::MaxArgs] = call_.args;
+    const int& argc_ = call_.argc;
+    const bool& tooMany_ = call_.overflowed;  // a push past the last slot
+    uint64_t (&slots_)[4] = call_.result;
 
-    uint64_t frame_ = 0;
-    int64_t gameTime_ = -1;
+    uint64_t frame_ = 0;  // the clock, read or not yet, is the observer's: one flag for both
 
     // What a person watching would have seen, told as the live game tells it.
     Observer observer_;
@@ -212,6 +192,8 @@ void Player::Run()
         [](void*) {},
     };
     ReadKeyWord = [](uint32_t key) { return active->KeyWord(key); };
+    if (ReplayHostInstalled != nullptr)
+        ReplayHostInstalled(Host);
 
     static char module = 0;
     PluginStaticInit();
@@ -268,7 +250,7 @@ void Player::Differ(const std::string& recorded, const std::string& pluginDid)
 {
     result_.outcome = ReplayResult::Differs;
     result_.difference = "frame " + std::to_string(frame_) + ", game time " +
-                         (gameTime_ < 0 ? std::string("not yet read") : FormatGameTime(gameTime_)) + ", call " +
+                         (observer_.TimeRead() ? FormatGameTime(observer_.GameTime()) : std::string("not yet read")) + ", call " +
                          std::to_string(result_.calls + 1) + ": the recording has " + recorded + "; the plug-in " +
                          pluginDid;
     Stop();
@@ -276,7 +258,7 @@ void Player::Differ(const std::string& recorded, const std::string& pluginDid)
 
 void Player::ScriptWait(uint32_t ms)
 {
-    if (open_)
+    if (call_.open)
         Differ(RecordText(record_), "waited inside an open native call");
     const Record& r = Take(WaitTag, "called scriptWait(" + std::to_string(ms) + ")");
     if (r.waitMs != ms)
@@ -312,22 +294,14 @@ int32_t Player::GetAllPeds(int32_t* handles, int32_t capacity)
 
 void Player::NativeInit(uint64_t hash)
 {
-    if (open_)
-        Differ("one call at a time", "began " + NameOf(hash) + " inside the open call to " + NameOf(hash_));
-    open_ = true;
-    hash_ = hash;
-    argc_ = 0;
-    tooMany_ = false;
+    if (call_.Init(hash) == CallSlots::InitWhileOpen)
+        Differ("one call at a time", "began " + NameOf(hash) + " inside the open call to " + NameOf(call_.abandoned));
 }
 
 void Player::NativePush(uint64_t value)
 {
-    if (!open_)
+    if (call_.Push(value) == CallSlots::PushWithoutInit)
         Differ("one call at a time", "pushed an argument with no call open");
-    if (argc_ == MaxArgs)
-        tooMany_ = true;
-    else
-        args_[argc_++] = value;
 }
 
 bool Player::ArgMatches(const RecordedArg& a, uint64_t raw) const
@@ -343,18 +317,19 @@ bool Player::ArgMatches(const RecordedArg& a, uint64_t raw) const
     return false;
 }
 
-// The plug-in's call, read as the recorded call's argument kinds say where they line up.
-std::string Player::PluginCallText(const RecordedCall* like) const
+// The plug-in's call, each argument read as the native it called takes it: a text as the text,
+// an address as the value it holds. The plug-in's own pushes are followed, never the recording's.
+std::string Player::PluginCallText() const
 {
+    const char* signature = Signature(hash_, static_cast<size_t>(argc_));
+    if (signature != nullptr && std::strlen(signature) != static_cast<size_t>(argc_))
+        signature = nullptr;
     std::string s = "called " + NameOf(hash_) + "(";
     for (int i = 0; i < argc_; ++i) {
         const uint64_t raw = args_[i];
-        const RecordedArg* a = like != nullptr && like->hash == hash_ && static_cast<size_t>(i) < like->args.size()
-                                   ? &like->args[static_cast<size_t>(i)]
-                                   : nullptr;
         std::string text = Hex(raw);
-        if (a != nullptr) {
-            switch (a->kind) {
+        if (signature != nullptr) {
+            switch (KindOf(signature[i])) {
             case IntArg: text = (raw >> 32) == 0 ? std::to_string(static_cast<int32_t>(raw)) : Hex(raw); break;
             case WidenedArg: text = std::to_string(static_cast<int64_t>(raw)); break;
             case FloatArg: text = (raw >> 32) == 0 ? FloatText(FloatOf(raw)) : Hex(raw); break;
@@ -370,13 +345,11 @@ std::string Player::PluginCallText(const RecordedCall* like) const
 
 uint64_t* Player::NativeCall()
 {
-    if (!open_)
+    if (call_.Call() == CallSlots::CallWithoutInit)
         Differ("one call at a time", "called nativeCall with no call begun");
-    open_ = false;
-    const Record& r = Take(CallTag, PluginCallText(nullptr));
+    const Record& r = Take(CallTag, PluginCallText());
     const RecordedCall& call = r.call;
     bool same = call.hash == hash_ && !tooMany_ && call.args.size() == static_cast<size_t>(argc_);
-    const bool kindsChecked = same;
     if (same) {
         // Only now are the plug-in's pushes known to be the native's arguments; a recorded call
         // whose kinds do not fit the native is not followed into any address.
@@ -386,13 +359,13 @@ uint64_t* Player::NativeCall()
         for (size_t i = 0; i < call.args.size(); ++i) {
             if (call.args[i].kind != KindOf(signature[i]))
                 Differ(RecordedCallText(call) + " (argument " + std::to_string(i) + " of the wrong kind)",
-                       PluginCallText(nullptr));
+                       PluginCallText());
         }
     }
     for (size_t i = 0; same && i < call.args.size(); ++i)
         same = ArgMatches(call.args[i], args_[i]);
     if (!same)
-        Differ(RecordedCallText(call), PluginCallText(kindsChecked ? &call : nullptr));
+        Differ(RecordedCallText(call), PluginCallText());
 
     std::memset(slots_, 0, sizeof slots_);
     switch (call.result) {
@@ -413,13 +386,13 @@ uint64_t* Player::NativeCall()
             *reinterpret_cast<int32_t*>(args_[i]) = call.args[i].after;
     }
     ++result_.calls;
-    if (call.hash == NativeGameTime)
-        gameTime_ = call.intResult;
     observer_.Call(hash_, args_, argc_, slots_);
     return slots_;
 }
 
 } // namespace
+
+void (*ReplayHostInstalled)(HostApi& host) = nullptr;
 
 ReplayResult ReplaySession(RecordingReader& reader)
 {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/observer.h"
+#include "host/host_api.h"
 #include "sim/picture.h"
 #include "sim/recording_reader.h"
 #include "sim/sim.h"
@@ -43,3 +44,7 @@ struct ReplayResult {
 // first difference). The reader must have opened the file; with a damaged file only its sound
 // blocks are replayed.
 ReplayResult ReplaySession(RecordingReader& reader);
+
+// For tests: called with the replay's host functions installed, before the plug-in loads, so a
+// test can stand in for a plug-in that pushes, waits or reads otherwise than it recorded.
+extern void (*ReplayHostInstalled)(HostApi& host);

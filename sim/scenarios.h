@@ -33,3 +33,10 @@ std::vector<std::string> ScenarioNames();
 // Three sessions played with RECORD_SESSION=1, each in its own folder under recorded-sessions/
 // in the working folder (sim/recorded_scenarios.cpp).
 int RecordSessions(PluginModule& plugin, std::ostream& out);
+
+// The recording's folder (sim/recorded_scenarios.cpp): three sessions keep the last two; an
+// earlier recording whose older one cannot be replaced is kept as it was; a trip for a run under
+// a file-size limit.
+int RecordingKeepsTheLastTwo(PluginModule& plugin, std::ostream& out);
+int RecordingOldBlocked(PluginModule& plugin, std::ostream& out);
+int RecordingWriteFails(PluginModule& plugin, std::ostream& out);

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/natives.h"
 #include "host/profile_int.h"
 #include "sim/fiber.h"
 #include "sim/native_call_sim.h"
@@ -37,8 +36,6 @@ Sim::Sim(SimConfig config) : config_(std::move(config)), rng_(config_.seed)
     textFrame_.assign(TextSlots, ~uint64_t{0});
     observer_ = std::make_unique<Observer>();
     timerBase_ = now_;
-    if (Table().empty())
-        RegisterNatives();
     current = this;
 }
 
@@ -56,18 +53,10 @@ Sim::~Sim()
 
 Sim* Sim::Current() { return current; }
 
-std::map<uint64_t, Sim::NativeInfo>& Sim::Table()
-{
-    static std::map<uint64_t, NativeInfo> table;
-    return table;
-}
-
 const char* Sim::NativeName(uint64_t hash)
 {
-    if (Table().empty())
-        RegisterNatives();
-    const auto it = Table().find(hash);
-    return it == Table().end() ? nullptr : it->second.name;
+    const int row = HostNativeRowOf(hash);
+    return row < 0 ? nullptr : HostNatives[row].name;
 }
 
 void Sim::Error(const std::string& message)
@@ -380,67 +369,79 @@ std::string Sim::GamePath(const char* path) const
     return local;
 }
 
+// The plug-in's own file functions, on the game's folder: what is tested here is what ships. The
+// stand-in hook under Wine never gets here; the real DLL writes through Windows itself.
 void* Sim::RecordingOpen(const char* path, const char* previousPath)
 {
-    const std::string target = GamePath(path);
-    std::rename(target.c_str(), GamePath(previousPath).c_str());
-    std::FILE* file = std::fopen(target.c_str(), "wb");
+#ifdef QV_HOOK_BUILD
+    (void)path, (void)previousPath;
+    return nullptr;
+#else
+    void* file = PlatformRecordingOpen(GamePath(path).c_str(), GamePath(previousPath).c_str());
     if (file != nullptr)
         Note(std::string("the plug-in records the session to ") + path);
     return file;
+#endif
 }
 
 bool Sim::RecordingWrite(void* file, const void* bytes, uint32_t count)
 {
     if (recordingWritesLeft_ == 0)
-        return false;
+        return false;  // as a write that failed and was cut back: nothing of it stays
     if (recordingWritesLeft_ > 0)
         --recordingWritesLeft_;
-    auto* f = static_cast<std::FILE*>(file);
-    const bool ok = std::fwrite(bytes, 1, count, f) == count && std::fflush(f) == 0;
+#ifdef QV_HOOK_BUILD
+    (void)file, (void)bytes;
+    return false;
+#else
+    const bool ok = PlatformRecordingWrite(file, bytes, count);
     recordingBytes_ += ok ? count : 0;
     return ok;
+#endif
 }
 
 void Sim::RecordingClose(void* file)
 {
-    std::fclose(static_cast<std::FILE*>(file));
+#ifdef QV_HOOK_BUILD
+    (void)file;
+#else
+    PlatformRecordingClose(file);
+#endif
 }
 
 // ---- native dispatch ------------------------------------------------------------------------
 
+const Sim::Handler Sim::Handlers[HostNativeCount] = {
+#define QV_SIM_HANDLER(name, hash, form, other, result) &Sim::name,
+    QV_HOST_NATIVES(QV_SIM_HANDLER)
+#undef QV_SIM_HANDLER
+};
+
 void Sim::NativeInit(uint64_t hash)
 {
-    if (callOpen_)
-        Error("nativeInit " + Hex(hash) + " while the call to " + Hex(callHash_) + " is still open");
-    callOpen_ = true;
-    callHash_ = hash;
-    callArgc_ = 0;
+    if (call_.Init(hash) == CallSlots::InitWhileOpen)
+        Error("nativeInit " + Hex(hash) + " while the call to " + Hex(call_.abandoned) + " is still open");
 }
 
 void Sim::NativePush64(uint64_t value)
 {
-    if (!callOpen_) {
-        Error("nativePush64 without nativeInit");
-        return;
+    switch (call_.Push(value)) {
+    case CallSlots::PushWithoutInit: Error("nativePush64 without nativeInit"); break;
+    case CallSlots::PushPastMax: Error("too many arguments for " + Hex(call_.hash)); break;
+    default: break;
     }
-    if (callArgc_ == static_cast<int>(sizeof callArgs_ / sizeof callArgs_[0])) {
-        Error("too many arguments for " + Hex(callHash_));
-        return;
-    }
-    callArgs_[callArgc_++] = value;
 }
 
 uint64_t* Sim::NativeCallNow()
 {
-    std::memset(result_, 0, sizeof result_);
-    if (!callOpen_) {
+    uint64_t* const result = call_.result;
+    std::memset(result, 0, sizeof call_.result);
+    if (call_.Call() == CallSlots::CallWithoutInit) {
         Error("nativeCall without nativeInit");
-        return result_;
+        return result;
     }
-    callOpen_ = false;
     if (!inScript_)
-        Error("native " + Hex(callHash_) + " called outside the script fibre");
+        Error("native " + Hex(call_.hash) + " called outside the script fibre");
 #ifndef _WIN32
     if (++callsSinceYield_ > MaxCallsWithoutYield && inScript_ && !unwinding_) {
         Error("the script made " + std::to_string(MaxCallsWithoutYield) +
@@ -449,27 +450,30 @@ uint64_t* Sim::NativeCallNow()
         throw ScriptUnwind{};
     }
 #endif
-    auto it = Table().find(callHash_);
-    if (it == Table().end()) {
-        Error("unknown native " + Hex(callHash_));
-        return result_;
+    const int row = HostNativeRowOf(call_.hash);
+    if (row < 0) {
+        Error("unknown native " + Hex(call_.hash));
+        return result;
     }
-    const NativeInfo& info = it->second;
-    NativeCall call(*this, info.name, callArgs_, callArgc_, result_, logging_);
-    if (info.argc >= 0 && info.argc != callArgc_)
-        call.Fail("takes " + std::to_string(info.argc) + " arguments, got " + std::to_string(callArgc_));
-    (this->*info.handler)(call);
+    const HostNative& native = HostNatives[row];
+    NativeCall call(*this, native.name, call_.args, call_.argc, result, logging_);
+    if (HostNativeForm(row, call_.argc) == nullptr) {
+        std::string counts = std::to_string(HostKindsLength(native.forms[0]));
+        if (native.forms[1] != nullptr)
+            counts += " or " + std::to_string(HostKindsLength(native.forms[1]));
+        call.Fail("takes " + counts + " arguments, got " + std::to_string(call_.argc));
+    }
+    (this->*Handlers[row])(call);
     if (answerHook_)
-        answerHook_(callHash_, callArgs_, callArgc_, result_);
-    observer_->Call(callHash_, callArgs_, callArgc_, result_);
+        answerHook_(call_.hash, call_.args, call_.argc, result);
+    observer_->Call(call_.hash, call_.args, call_.argc, result);
     TakeObservedEvents();
     if (logging_) {
-        log_.push_back(CallRecord{frame_, now_, callHash_, info.name,
-                                  std::vector<uint64_t>(callArgs_, callArgs_ + callArgc_),
-                                  call.ArgsText(), call.ResultText(), result_[0],
-                                  call.TakeTextArgs()});
+        log_.push_back(CallRecord{frame_, now_, call_.hash, native.name,
+                                  std::vector<uint64_t>(call_.args, call_.args + call_.argc),
+                                  call.ArgsText(), call.ResultText(), result[0], call.TakeTextArgs()});
     }
-    return result_;
+    return result;
 }
 
 const std::vector<DrawItem>& Sim::FrameDraws() const { return observer_->Draws(); }
@@ -515,11 +519,6 @@ size_t Sim::CountCalls(uint64_t hash, size_t first) const
     for (size_t i = first; i < log_.size(); ++i)
         n += log_[i].hash == hash ? 1 : 0;
     return n;
-}
-
-void Sim::Add(uint64_t hash, const char* name, int argc, Handler handler)
-{
-    Table()[hash] = NativeInfo{name, argc, handler};
 }
 
 // ---- helpers --------------------------------------------------------------------------------

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "host/host_api.h"
+#include "host_natives.h"
+#include "sim/call_slots.h"
 
 class Fiber;
 class Observer;
@@ -304,86 +306,24 @@ public:
 private:
     friend class NativeCall;
     using Handler = void (Sim::*)(NativeCall&);
-    struct NativeInfo {
-        const char* name;
-        int argc;  // -1: varies
-        Handler handler;
-    };
+    // One handler for every row of the natives table, in the table's order.
+    static const Handler Handlers[HostNativeCount];
 
-    // The natives the simulated game knows, the same for every simulator: filled once.
-    static std::map<uint64_t, NativeInfo>& Table();
-    static void RegisterNatives();
-    static void Add(uint64_t hash, const char* name, int argc, Handler handler);
     static void FiberMain(void* self);
     void ResumeScript();
     void StopScript();
     void AdvanceWorld();
 
-    // Native handlers.
-    void PlayerPed(NativeCall& c);
-    void EntityExists(NativeCall& c);
-    void PlayerCanInteract(NativeCall& c);
-    void PlayerIsOccupied(NativeCall& c);
-    void EntityPosition(NativeCall& c);
-    void SquaredDistance(NativeCall& c);
-    void GameTime(NativeCall& c);
-    void RandomInt(NativeCall& c);
-    void CoinFlip(NativeCall& c);
-    void HashOfName(NativeCall& c);
-    void ComposeText(NativeCall& c);
-    void PromptBegin(NativeCall& c);
-    void PromptSetControl(NativeCall& c);
-    void PromptSetLabel(NativeCall& c);
+    // Native handlers, one for each native of the table, named as its row.
+#define QV_SIM_HANDLER(name, hash, form, other, result) void name(NativeCall& c);
+    QV_HOST_NATIVES(QV_SIM_HANDLER)
+#undef QV_SIM_HANDLER
     void PromptSetting(NativeCall& c);
-    void PromptFinishSetup(NativeCall& c);
-    void PromptWasUsed(NativeCall& c);
-    void PromptRemove(NativeCall& c);
     SimPrompt* FindPrompt(int32_t handle);
-    void UsingKeyboard(NativeCall& c);
-    void BlockPadControls(NativeCall& c);
-    void ScriptTimerNative(NativeCall& c);
-    void SetScriptTimer(NativeCall& c);
-    void ControlIsHeld(NativeCall& c);
-    void ControlJustReleased(NativeCall& c);
-    void PlayFrontendSound(NativeCall& c);
-    void DrawSprite(NativeCall& c);
-    void SetTextScale(NativeCall& c);
-    void SetTextColour(NativeCall& c);
-    void DisplayText(NativeCall& c);
-    void PlayerCash(NativeCall& c);
-    void ChargeCash(NativeCall& c);
     const char* HeldText(uint64_t address);
-    static void RegisterTrainNatives();
     void AdvanceTrains();
     SimTrain* FindTrain(int32_t handle);
     SimPed* FindPed(int32_t handle);
-    void TransitionBegin(NativeCall& c);
-    void TransitionEnd(NativeCall& c);
-    void AssetIsLoaded(NativeCall& c);
-    void AssetRequest(NativeCall& c);
-    void AssetRelease(NativeCall& c);
-    void PedIsInTheWay(NativeCall& c);
-    void RemoveTrain(NativeCall& c);
-    void TrainSwitch(NativeCall& c);
-    void BeforeTrainCreation(NativeCall& c);
-    void CreateTrain(NativeCall& c);
-    void TrainLastStopSetting(NativeCall& c);
-    void TrainInitialSpeed(NativeCall& c);
-    void AfterTrainCreation(NativeCall& c);
-    void PedPrepare(NativeCall& c);
-    void PedIsSettled(NativeCall& c);
-    void PedSetPair(NativeCall& c);
-    void PedByAddress(NativeCall& c);
-    void PedMoveTo(NativeCall& c);
-    void PedRelease(NativeCall& c);
-    void GiveUpEntity(NativeCall& c);
-    void TrainIsHeld(NativeCall& c);
-    void TrainTravelSpeed(NativeCall& c);
-    void TrainImmediateSpeed(NativeCall& c);
-    void TrainAnnounce(NativeCall& c);
-    void TrainJunction(NativeCall& c);
-    void TrainTrack(NativeCall& c);
-    void SetJunction(NativeCall& c);
 
     SimConfig config_;
     int64_t now_ = 0;
@@ -403,11 +343,7 @@ private:
     uint64_t wokeFrame_ = 0;
 
     // The call being made.
-    bool callOpen_ = false;
-    uint64_t callHash_ = 0;
-    uint64_t callArgs_[32] = {};
-    int callArgc_ = 0;
-    uint64_t result_[4] = {};
+    CallSlots call_{};
 
     // World.
     int32_t playerHandle_ = 0x1A2;

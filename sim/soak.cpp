@@ -2,6 +2,7 @@
 // everything a player does with the service, at game speed, for hours.
 #include "sim/soak.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -29,24 +30,65 @@ bool RefusalShowing(const Sim& sim)
 }
 
 
+// Every frame of the session goes through these, so that the most of each count is seen in the
+// frame it happens, not only between visits.
 class Session {
 public:
-    Session(Sim& sim, uint32_t seed) : sim_(sim), rng_(seed) {}
+    Session(Sim& sim, uint32_t seed, const SoakProbes& probes, SoakResult& result)
+        : sim_(sim), rng_(seed), probes_(probes), result_(result)
+    {
+    }
 
     int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
 
+    void Observe()
+    {
+        SoakSample& most = result_.most;
+        const uint64_t heap = probes_.liveHeapBlocks ? probes_.liveHeapBlocks() : 0;
+        if (heap > most.liveHeapBlocks) {
+            most.liveHeapBlocks = heap;
+            most.gameHours = static_cast<double>(sim_.Now()) / 3600000.0;
+        }
+        most.prompts = std::max(most.prompts, sim_.LivePromptCount());
+        most.trainsInWorld = std::max(most.trainsInWorld, sim_.TrainsInWorld());
+        most.trainsOwned = std::max(most.trainsOwned, sim_.TrainsOwned());
+        most.assetsHeld = std::max(most.assetsHeld, sim_.AssetsHeld());
+    }
+    void Frame()
+    {
+        sim_.RunFrame();
+        Observe();
+    }
+    void Run(int64_t ms)
+    {
+        sim_.RunUntil([&] {
+            Observe();
+            return false;
+        }, ms);
+    }
+    bool Until(const std::function<bool()>& condition, int64_t ms)
+    {
+        return sim_.RunUntil([&] {
+            Observe();
+            return condition();
+        }, ms);
+    }
+
     void Tap(uint32_t key)
     {
-        sim_.TapKey(key);
-        sim_.RunFor(200);
+        sim_.PressKey(key);
+        Frame();
+        sim_.ReleaseKey(key);
+        Frame();
+        Run(200);
     }
 
     bool OpenMenu()
     {
-        if (!sim_.RunUntil([&] { return sim_.LivePrompt() != nullptr; }, 60000))
+        if (!Until([&] { return sim_.LivePrompt() != nullptr; }, 60000))
             return false;
         sim_.UsePrompt();
-        sim_.RunFor(300);
+        Run(300);
         return true;
     }
 
@@ -62,12 +104,13 @@ public:
     {
         const Vec3 p = sim_.PlayerPosition();
         sim_.MovePlayerTo(Vec3{p.x + 400, p.y + 400, p.z});
-        sim_.RunUntil([&] { return sim_.TrainsOwned() == 0; }, 20 * 60000);
-        sim_.RunFor(12000);
+        Until([&] { return sim_.TrainsOwned() == 0; }, 20 * 60000);
+        Run(12000);
     }
 
-    void Visit(SoakResult& result)
+    void Visit()
     {
+        SoakResult& result = result_;
         ++result.visits;
         const size_t station = static_cast<size_t>(Pick(static_cast<int>(SimStationCount)));
         sim_.LeaveTrain();
@@ -76,13 +119,15 @@ public:
         switch (Pick(7)) {
         case 0:  // stands a while, walks on
             ++result.scansOnly;
-            sim_.RunFor(20000);
+            Run(20000);
             break;
         case 1:  // opens the menu, looks, cancels
             if (OpenMenu()) {
                 Browse();
                 Tap(Backspace);
                 ++result.cancels;
+            } else {
+                ++result.noPrompt;
             }
             break;
         case 2:  // opens the menu and accepts Close
@@ -90,34 +135,41 @@ public:
                 Tap(Up);
                 Tap(Enter);
                 ++result.closes;
+            } else {
+                ++result.noPrompt;
             }
             break;
         case 3:  // dies at the station and comes back
             ++result.deaths;
             sim_.SetPlayerExists(false);
-            sim_.RunFor(30000);
+            Run(30000);
             sim_.SetPlayerExists(true);
             break;
         default: {  // buys something: refused, ridden, or left behind
-            if (!OpenMenu())
+            if (!OpenMenu()) {
+                ++result.noPrompt;
                 break;
+            }
             Browse();
             sim_.PressKey(Enter);
-            sim_.RunFrame();
+            Frame();
             sim_.ReleaseKey(Enter);
-            sim_.RunFrames(2);
+            Frame();
+            Frame();
             if (RefusalShowing(sim_)) {
                 ++result.refusals;
-                sim_.RunFor(2000);
+                Run(2000);
                 Tap(Backspace);
                 break;
             }
-            if (!sim_.RunUntil([&] { return !sim_.Halts().empty(); }, 4 * 60000))
-                break;  // the own station, Close, or a refusal: nothing comes
+            if (!Until([&] { return !sim_.Halts().empty(); }, 4 * 60000)) {
+                ++result.noTrain;  // the own station or Close: nothing comes
+                break;
+            }
             if (Pick(2) == 0) {
                 ++result.rides;
                 sim_.BoardTrain();
-                sim_.RunUntil([&] { return sim_.Halts().size() >= 3 || sim_.TrainsOwned() == 0; }, 40 * 60000);
+                Until([&] { return sim_.Halts().size() >= 3 || sim_.TrainsOwned() == 0; }, 40 * 60000);
                 sim_.LeaveTrain();
             } else {
                 ++result.abandoned;
@@ -131,6 +183,8 @@ public:
 private:
     Sim& sim_;
     std::mt19937 rng_;
+    const SoakProbes& probes_;
+    SoakResult& result_;
 };
 
 // The railway for any trip: the spawn point, the station beside it, then every other station in
@@ -156,17 +210,19 @@ std::vector<Vec3> AnyTrack(Vec3 spawn, bool)
 } // namespace
 
 SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const SoakProbes& probes,
-                   const std::function<void(const SoakSample&, const SoakResult&)>& onSample)
+                   const std::function<void(const SoakSample&, const SoakResult&)>& onSample,
+                   const std::string& gameDir)
 {
     SoakResult result;
     SimConfig config;
     config.seed = seed;
     config.frameMs = 33;
+    config.gameDir = gameDir;
     Sim sim(config);
     sim.SetLogging(false);
     sim.SetTrainPath(&AnyTrack);
     sim.Load(plugin);
-    Session session(sim, seed);
+    Session session(sim, seed, probes, result);
     const int64_t end = sim.Now() + static_cast<int64_t>(hours * 3600000.0);
     int64_t nextSample = sim.Now();
     while (sim.Now() < end && sim.Errors().empty()) {
@@ -176,11 +232,12 @@ SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const Soak
                                                 probes.residentKiB ? probes.residentKiB() : 0,
                                                 sim.LivePromptCount(), sim.TrainsInWorld(), sim.TrainsOwned(),
                                                 sim.AssetsHeld()});
+            result.most.residentKiB = std::max(result.most.residentKiB, result.samples.back().residentKiB);
             if (onSample)
                 onSample(result.samples.back(), result);
             nextSample += 3600000;
         }
-        session.Visit(result);
+        session.Visit();
     }
     sim.Unload();
     result.errors = sim.Errors();

@@ -80,6 +80,7 @@ public:
         PlaceJunctions();
         if (!sim_.RunUntil([&] { return !sim_.Halts().empty(); }, 5 * 60000)) {
             sim_.Note("no train came");
+            outcome_.problems.push_back("no train came to " + std::string(SimStationName(Journey.OriginIndex)));
             return;
         }
         sim_.Note("player boards the train");
@@ -169,7 +170,7 @@ VisitOutcome RunVisit(Sim& sim, PluginModule& plugin, const VisitPlan& plan)
     sim.RunFor(2000);
 
     sim.Note("player walks toward " + name);
-    sim.WalkPlayerTo(Offset(s, 4.0f), plan.walkSpeed);
+    sim.WalkPlayerTo(Offset(s, plan.standOff), plan.walkSpeed);
     sim.RunUntil([&] { return !sim.PlayerWalking(); }, 600000);
     sim.Note("player stands at " + name);
     outcome.offered = sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 9000);
@@ -186,30 +187,39 @@ VisitOutcome RunVisit(Sim& sim, PluginModule& plugin, const VisitPlan& plan)
             if (std::string(view.Item(item)).rfind(SimStationName(plan.to), 0) == 0)
                 target = item;
         }
-        // The view is the observer's, so it follows each frame drawn.
-        for (int steps = 0; target >= 0 && view.highlighted >= 0 && view.highlighted != target && steps < 20; ++steps)
+        // The view is the observer's, so it follows each frame drawn. Bounded: with the keys moved
+        // elsewhere by the settings, the highlight never comes.
+        for (int steps = 0; target >= 0 && view.IsMenu() && view.highlighted >= 0 && view.highlighted != target &&
+                            steps < 2 * view.lineCount;
+             ++steps)
             visit.Step(view.highlighted > target);
-        const int32_t before = sim.Cash();
-        visit.Accept();
-        if (sim.Observed().Menu().IsNotice()) {
-            outcome.refused = true;
-            visit.Save("refusal.svg", FrameToSvg(sim.FrameDraws()), "screenshot");
-            sim.RunFor(1600);
+        if (target < 0 || !view.IsMenu() || view.highlighted != target) {
+            sim.Note(std::string("the selection does not reach ") + SimStationName(plan.to));
+            outcome.problems.push_back(std::string("the menu's selection never reached ") + SimStationName(plan.to));
         } else {
-            outcome.bought = true;
-            outcome.farePaid = before - sim.Cash();
-            if (outcome.farePaid == 0)
-                sim.Note(std::string("ticket reused to ") + SimStationName(plan.to));
-            if (plan.ride)
-                visit.Ride();
+            const int32_t before = sim.Cash();
+            visit.Accept();
+            if (sim.Observed().Menu().IsNotice()) {
+                outcome.refused = true;
+                visit.Save("refusal.svg", FrameToSvg(sim.FrameDraws()), "screenshot");
+                sim.RunFor(1600);
+            } else {
+                outcome.bought = true;
+                outcome.farePaid = before - sim.Cash();
+                if (outcome.farePaid == 0)
+                    sim.Note(std::string("ticket reused to ") + SimStationName(plan.to));
+                if (plan.ride)
+                    visit.Ride();
+            }
         }
-    } else if (plan.to >= 0) {
+    } else if (!outcome.offered) {
+        // Without --to too: a visit is asked to see the prompt at least.
         outcome.problems.push_back("no prompt was offered at " + name);
     }
 
     if (sim.Trains().empty()) {
         sim.Note("player walks away from " + name);
-        sim.WalkPlayerTo(Offset(s, 60.0f), plan.walkSpeed);
+        sim.WalkPlayerTo(Offset(s, std::max(60.0f, plan.standOff + 56.0f)), plan.walkSpeed);
         sim.RunUntil([&] { return !sim.PlayerWalking(); }, 600000);
     }
     sim.RunFor(10000);

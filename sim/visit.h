@@ -17,6 +17,7 @@ struct VisitPlan {
     bool pad = false;  // move and accept with the pad instead of the keyboard
     bool ride = true;
     float walkSpeed = 5.0f;
+    float standOff = 4.0f;  // how far east of the station the player stops walking
     std::string pictures;  // folder for menu.svg, refusal.svg and trip.svg; "" for none
 };
 

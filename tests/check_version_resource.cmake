@@ -18,7 +18,8 @@ if(NOT rc EQUAL 0)
 endif()
 string(REPLACE "\n" ";" lines "${text}")
 set(expected "ProductName=Quorvane" "OriginalFilename=Quorvane.asi" "FileVersion=${VERSION}"
-             "ProductVersion=${VERSION}" "InternalName=Quorvane")
+             "ProductVersion=${VERSION}" "InternalName=Quorvane"
+             "LegalCopyright=Copyright (c) 2026 The Quorvane authors")
 foreach(pair IN LISTS expected)
   string(REPLACE "=" ";" pair "${pair}")
   list(GET pair 0 name)

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "alloc_counter.h"
+#include "scratch_dir.h"
 #include "sim_fixture.h"
 
 class MenuOpenForLong : public SimTest {
@@ -68,8 +69,7 @@ class MenuOpenWhileRecording : public MenuOpenForLong {
 protected:
     void SetUp() override
     {
-        dir_ = std::filesystem::temp_directory_path() / "quorvane_menu_recording";
-        std::filesystem::create_directories(dir_);
+        dir_ = scratch_.Path();
         std::ofstream(dir_ / "Quorvane.ini") << "[SETTINGS]\nRECORD_SESSION=1\n";
         SimConfig config;
         config.gameDir = dir_.string();
@@ -79,8 +79,8 @@ protected:
     void TearDown() override
     {
         MenuOpenForLong::TearDown();
-        std::filesystem::remove_all(dir_);
     }
+    ScratchDir scratch_;
     std::filesystem::path dir_;
 };
 

@@ -59,15 +59,17 @@ TEST_F(MenuOneAtRiggs, DrawsFifteenSpritesThenTwelveLines)
     EXPECT_EQ(frame[14].width, 0.22f);
     EXPECT_EQ(frame[14].height, 0.036f);
 
-    const char* expected[12] = {
-        "Destination:", "Annesburg - 9.85$", "Bacchus Station - 6.25$", "Emerald Station - 6.25$",
-        "Flatneck Station - 1.75$", "Rhodes - 5.40$", "Riggs Station", "Saint Denis - 8.65$",
-        "Valentine - 3.35$", "Van Horn - 9.25$", "Wallace Station - 2.20$", "Close",
+    // The rows in the menu's order, each fare from Riggs Station (3) as tests/data has it.
+    const auto From3 = [](const char* name, size_t to) { return std::string(name) + " - " + FareText(FaresInCents()[3][to]) + "$"; };
+    const std::string expected[12] = {
+        "Destination:",          From3("Annesburg", 8),  From3("Bacchus Station", 12), From3("Emerald Station", 7),
+        From3("Flatneck Station", 4), From3("Rhodes", 11), "Riggs Station",              From3("Saint Denis", 10),
+        From3("Valentine", 6),   From3("Van Horn", 9),   From3("Wallace Station", 5),  "Close",
     };
     for (int row = 0; row < 12; ++row) {
         const DrawItem& t = frame[15 + static_cast<size_t>(row)];
         ASSERT_EQ(t.kind, DrawItem::Text);
-        EXPECT_EQ(t.text, Line(expected[row])) << row;
+        EXPECT_EQ(t.text, Line(expected[row].c_str())) << row;
         EXPECT_EQ(t.x, 0.065f);
         EXPECT_EQ(t.y, static_cast<float>(row) * 0.04f + 0.12f);
         EXPECT_EQ(t.scaleX, 0.4f);

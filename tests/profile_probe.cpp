@@ -6,7 +6,8 @@
 //   case <name> <section> <key> <default>
 //   <file line, with \r \t \\ \xHH escapes>...
 //   end
-// A block whose first line is "nofile" reads with no file present.
+// A block whose first line is "nofile" reads with no file present; one whose last line is "noeol"
+// has no line end after the line before it.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,6 +90,11 @@ int main(int argc, char** argv)
                 break;
             if (line == "nofile") {
                 noFile = true;
+                continue;
+            }
+            if (line == "noeol") {
+                if (!content.empty())
+                    content.pop_back();
                 continue;
             }
             content += Unescape(line);

@@ -43,17 +43,24 @@ TEST(ReleaseDocs, TheReadmesAndTheSettingsFileAgreeOnEverySetting)
         EXPECT_TRUE(Has(player, std::string("  ") + s.key + "=" + s.defaultValue + "\n")) << "the example file";
     }
     // What unusual values do, said the same way in both.
-    for (const char* said : {"stand still", "runs past its stops", "falls back to 14", "255 or more",
+    for (const char* said : {"runs past its stops", "falls back to 14", "255 or more",
                              "leaves only the", "0x10` is 16", "abc` is 0"}) {
         std::string plain = said;
         plain.erase(std::remove(plain.begin(), plain.end(), '`'), plain.end());
         EXPECT_TRUE(Has(readme, said)) << "README.md: " << said;
         EXPECT_TRUE(Has(player, plain)) << "README.txt: " << plain;
     }
-    for (const char* where : {"working folder", "Quorvane.rec", "Quorvane.old.rec", "20 units", "8 seconds"}) {
+    for (const char* where : {"Quorvane.rec", "Quorvane.old.rec", "8 seconds"}) {
         EXPECT_TRUE(Has(readme, where)) << "README.md: " << where;
         EXPECT_TRUE(Has(player, where)) << "README.txt: " << where;
     }
+    // The modder's figures, and the player's plain words for the same things.
+    for (const char* figure : {"working folder", "20 units", "(10 × speed + 250) units"})
+        EXPECT_TRUE(Has(readme, figure)) << "README.md: " << figure;
+    for (const char* plain : {"the folder the game was started from", "a few steps from the platform"})
+        EXPECT_TRUE(Has(player, plain)) << "README.txt: " << plain;
+    for (const char* jargon : {"units", "working folder", "@ZIPPED@", "@PER_HOUR@"})
+        EXPECT_FALSE(Has(player, jargon)) << "README.txt: " << jargon;
 }
 
 TEST(ReleaseDocs, ThePlayersReadmeReadsWellInNotepadAndHasItsSections)
@@ -68,9 +75,14 @@ TEST(ReleaseDocs, ThePlayersReadmeReadsWellInNotepadAndHasItsSections)
             EXPECT_TRUE(c >= ' ' && c <= '~') << "line " << number << ": plain ASCII only";
     }
     for (const char* section : {"WHAT IT DOES", "THE STATIONS", "WHAT IT NEEDS", "INSTALL", "SETTINGS (Quorvane.ini)",
-                                "SETTINGS HAVE NO EFFECT", "IF THE SERVICE DOES NOT APPEAR", "RECORDING A SESSION", "UNINSTALL",
-                                "REPORTING A BUG"})
+                                "SETTINGS HAVE NO EFFECT", "IF THE SERVICE DOES NOT APPEAR", "IS QUORVANE LOADED?",
+                                "RECORDING A SESSION", "UNINSTALL", "REPORTING A BUG"})
         EXPECT_TRUE(Has(player, std::string("\n") + section + "\n")) << section;
+    // A report goes somewhere, zipped, and the names of the files shipped beside it are right.
+    const std::string report = player.substr(player.find("\nREPORTING A BUG\n"));
+    for (const char* said : {"page you downloaded Quorvane from", "Zip Quorvane.rec", "MB", "Quorvane-CHANGELOG.txt",
+                             "Quorvane-LICENSE.txt"})
+        EXPECT_TRUE(Has(report, said)) << said;
     EXPECT_TRUE(Has(player, "QUORVANE @QUORVANE_VERSION@\n")) << "the version is filled in when packing";
 
     // The 13 stations under their lines, by the names the menus show.

@@ -40,15 +40,15 @@ for file in build/windows/Quorvane.asi "dist/Quorvane-*.zip"; do
     fi
 done
 
-# The archive holds exactly the four player files, in this order, and its text files have
+# The archive holds exactly the five player files, in this order, and its text files have
 # Windows line ends throughout.
 zip=$(echo "$first"/dist/Quorvane-*.zip)
 names=$(unzip -Z1 "$zip" | tr '\n' ' ')
-if [ "$names" != "Quorvane.asi Quorvane.ini README.txt CHANGELOG.txt " ]; then
+if [ "$names" != "Quorvane.asi Quorvane.ini Quorvane-README.txt Quorvane-CHANGELOG.txt Quorvane-LICENSE.txt " ]; then
     echo "the zip holds: $names"
     status=1
 fi
-for text in Quorvane.ini README.txt CHANGELOG.txt; do
+for text in Quorvane.ini Quorvane-README.txt Quorvane-CHANGELOG.txt Quorvane-LICENSE.txt; do
     lines=$(unzip -p "$zip" "$text" | wc -l)
     crlf=$(unzip -p "$zip" "$text" | grep -c $'\r$' || true)
     if [ "$lines" -eq 0 ] || [ "$lines" != "$crlf" ]; then

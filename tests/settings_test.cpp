@@ -37,18 +37,21 @@ TEST_F(SettingsFile, MissingFileGivesTheDefaults)
 
 TEST_F(SettingsFile, ApproachDistanceFollowsTheSpeed)
 {
-    LoadWith("[SETTINGS]\r\nMAX_TRAIN_SPEED=0\r\n");
-    EXPECT_EQ(MaxTrainSpeed, 0.0f);
-    EXPECT_EQ(ApproachDistanceSq, 62500.0f);
+    LoadWith("[SETTINGS]\r\nMAX_TRAIN_SPEED=1\r\n");
+    EXPECT_EQ(MaxTrainSpeed, 1.0f);
+    EXPECT_EQ(ApproachDistanceSq, 260.0f * 260.0f);
 
     LoadWith("[SETTINGS]\nMAX_TRAIN_SPEED=30\n");
     EXPECT_EQ(MaxTrainSpeed, 30.0f);
     EXPECT_EQ(ApproachDistanceSq, 302500.0f);
 }
 
-TEST_F(SettingsFile, ANegativeSpeedFallsBackToTheDefault)
+// A speed of 0 would take the fare for a train that never moves; "0" and any text that is not a
+// number read as 0.
+TEST_F(SettingsFile, ANegativeOrZeroSpeedFallsBackToTheDefault)
 {
-    for (const char* value : {"-5", "-1", "-2147483648", "0x80000000", "4294967295"}) {
+    for (const char* value : {"-5", "-1", "-2147483648", "0x80000000", "4294967295", "0", "00", "0x0", "fast",
+                              "abc", "- 5", "4294967296"}) {
         LoadWith(std::string("[SETTINGS]\nMAX_TRAIN_SPEED=") + value + "\n");
         EXPECT_EQ(MaxTrainSpeed, 14.0f) << value;
         EXPECT_EQ(ApproachDistanceSq, 152100.0f) << value;
@@ -62,7 +65,7 @@ TEST_F(SettingsFile, KeysAreTakenAsTheyCome)
     LoadWith("[settings]\nmenu_up_key = 87\nMENU_DOWN_KEY=300\nMAX_TRAIN_SPEED=abc\n");
     EXPECT_EQ(MenuUpKey, 87);
     EXPECT_EQ(MenuDownKey, 300);
-    EXPECT_EQ(MaxTrainSpeed, 0.0f) << "not a number reads as 0, as on Windows";
+    EXPECT_EQ(MaxTrainSpeed, 14.0f) << "not a number reads as 0, as on Windows, and 0 means the default";
 
     LoadWith("[SETTINGS]\nMENU_UP_KEY=-1\nMENU_DOWN_KEY=\n");
     EXPECT_EQ(MenuUpKey, -1);

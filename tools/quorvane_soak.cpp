@@ -1,8 +1,9 @@
 // tools/quorvane-soak -- hours of simulated play with the plug-in, sampling memory and the
-// game's handles every game hour. Progress goes to stderr; the summary to stdout.
+// game's handles every game hour. Progress goes to stderr; the summary to stdout. It plays in a
+// game folder of its own (tools/game_folder.h), never in the current folder.
 //
-// Exit codes: 0 flat; 1 something grew or the host saw an error; 2 a usage error, or a run too
-// short to judge.
+// Exit codes: 0 flat; 1 something grew, the host saw an error, or the recording was not written;
+// 2 a usage error, a file that cannot be used, or a run too short to judge.
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
@@ -10,11 +11,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <string>
 
 #include "alloc_counter.h"
 #include "quorvane_version.h"
 #include "sim/soak.h"
 #include "sim/static_plugin.h"
+#include "tools/game_folder.h"
+#include "tools/option_checks.h"
 
 namespace {
 
@@ -65,13 +70,24 @@ int main(int argc, char** argv)
                  "quorvane-soak"};
     app.option_defaults()->always_capture_default();
     app.set_version_flag("--version", std::string("quorvane-soak ") + QuorvaneVersionText, "print the version");
+    app.footer("Files: the session plays in a game folder of its own, made in the system's folder for\n"
+               "temporary files and removed afterwards; nothing in the current folder is read, created,\n"
+               "replaced or removed but the files named on the command line. --ini FILE gives it that\n"
+               "settings file (read only); --record FILE writes the session's recording to FILE,\n"
+               "replacing a file of that name.\n\n"
+               "Exit codes: 0 flat; 1 something grew, the host saw an error, or the recording was not\n"
+               "written; 2 a wrong command line, a file that cannot be used, or a run too short to judge.");
     double hours = 24;
     uint32_t seed = 1;
     bool hourly = false;
+    std::string ini, record;
     app.add_option("--hours", hours, "game hours to play; a verdict needs 3 hourly samples")
-        ->check(CLI::Range(0.1, 10000.0));
-    app.add_option("--seed", seed, "seed of the player's choices and the game's numbers");
+        ->check(FiniteNumber & CLI::Range(0.1, 10000.0));
+    app.add_option("--seed", seed, "seed of the player's choices and the game's numbers")->check(NotEmpty);
     app.add_flag("--hourly", hourly, "print one row per game hour, not only the summary");
+    app.add_option("--ini", ini, "play with this settings file (a Quorvane.ini); only read")->check(NotEmpty);
+    app.add_option("--record", record, "record the session (RECORD_SESSION=1) to this file, replacing it")
+        ->check(NotEmpty);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -80,12 +96,21 @@ int main(int argc, char** argv)
         return UsageError(e.what());
     }
 
+    std::string problem;
+    const std::unique_ptr<GameFolder> folder = GameFolder::Make(ini, record, problem);
+    if (!folder) {
+        std::fprintf(stderr, "quorvane-soak: %s\n", problem.c_str());
+        return 2;
+    }
+
     StaticPlugin plugin;
     Progress progress(hours);
     const SoakResult r = RunSoak(plugin, hours, seed,
                                  SoakProbes{[] { return CurrentHeapCounts().Live(); }, [] { return ResidentKiB(); }},
-                                 [&](const SoakSample& s, const SoakResult& sofar) { progress.Sample(s, sofar); });
+                                 [&](const SoakSample& s, const SoakResult& sofar) { progress.Sample(s, sofar); },
+                                 folder->Path());
     progress.Done();
+    const std::string kept = folder->KeepRecording();
 
     if (hourly) {
         std::printf("%-8s %12s %12s %8s %8s %8s %8s\n", "hour", "heap blocks", "resident KiB", "prompts",
@@ -99,34 +124,29 @@ int main(int argc, char** argv)
     }
     std::printf("%g game hours, %zu hourly samples, seed %u\n", hours, r.samples.size(), seed);
     std::printf("%d visits: %d scans only, %d menus cancelled, %d closed, %d refusals, %d rides, "
-                "%d trains left behind, %d deaths\n",
-                r.visits, r.scansOnly, r.cancels, r.closes, r.refusals, r.rides, r.abandoned, r.deaths);
+                "%d trains left behind, %d deaths, %d with no prompt, %d with no train\n",
+                r.visits, r.scansOnly, r.cancels, r.closes, r.refusals, r.rides, r.abandoned, r.deaths, r.noPrompt,
+                r.noTrain);
     if (r.samples.size() >= 2) {
         const SoakSample& first = r.samples[1];
         const SoakSample& last = r.samples.back();
-        SoakSample most = first;
-        for (size_t i = 1; i < r.samples.size(); ++i) {
-            const SoakSample& s = r.samples[i];
-            most.liveHeapBlocks = std::max(most.liveHeapBlocks, s.liveHeapBlocks);
-            most.residentKiB = std::max(most.residentKiB, s.residentKiB);
-            most.prompts = std::max(most.prompts, s.prompts);
-            most.trainsInWorld = std::max(most.trainsInWorld, s.trainsInWorld);
-            most.trainsOwned = std::max(most.trainsOwned, s.trainsOwned);
-            most.assetsHeld = std::max(most.assetsHeld, s.assetsHeld);
-        }
-        std::printf("heap blocks %llu at hour 1, %llu at the end, at most %llu\n",
+        const SoakSample& most = r.most;
+        std::printf("heap blocks %llu at hour 1, %llu at the end, at most %llu (at hour %.1f)\n",
                     static_cast<unsigned long long>(first.liveHeapBlocks),
                     static_cast<unsigned long long>(last.liveHeapBlocks),
-                    static_cast<unsigned long long>(most.liveHeapBlocks));
-        std::printf("resident %llu KiB at hour 1, %llu KiB at the end, at most %llu KiB\n",
+                    static_cast<unsigned long long>(most.liveHeapBlocks), most.gameHours);
+        std::printf("resident %llu KiB at hour 1, %llu KiB at the end, at most %llu KiB of the hourly samples\n",
                     static_cast<unsigned long long>(first.residentKiB),
                     static_cast<unsigned long long>(last.residentKiB),
                     static_cast<unsigned long long>(most.residentKiB));
-        std::printf("at most %zu prompt(s), %zu owned train(s), %zu train(s) in the world, %zu asset(s) held\n",
+        std::printf("in any frame at most %zu prompt(s), %zu owned train(s), %zu train(s) in the world, "
+                    "%zu asset(s) held\n",
                     most.prompts, most.trainsOwned, most.trainsInWorld, most.assetsHeld);
     }
     for (const std::string& e : r.errors)
         std::fprintf(stderr, "host error: %s\n", e.c_str());
+    if (!kept.empty())
+        std::fprintf(stderr, "quorvane-soak: %s\n", kept.c_str());
 
     const SoakVerdict verdict = JudgeSoak(r);
     if (verdict.kind == SoakVerdict::TooShort) {
@@ -134,5 +154,5 @@ int main(int argc, char** argv)
         return 2;
     }
     std::printf("%s\n", verdict.reason.c_str());
-    return verdict.kind == SoakVerdict::Flat ? 0 : 1;
+    return verdict.kind == SoakVerdict::Flat && kept.empty() ? 0 : 1;
 }

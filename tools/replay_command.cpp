@@ -2,9 +2,12 @@
 // plug-in linked into the tool, call for call, with the session's timeline and, on request, its
 // pictures. Exit codes: 0 identical to the recording; 1 the plug-in parted from it (where and how
 // on stderr); 2 the file cannot be read (one line on stderr) or a picture could not be written.
+// Nothing escapes as an exception: whatever goes wrong is that one line and exit 2.
 #include "tools/replay_command.h"
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "quorvane_version.h"
@@ -27,9 +30,7 @@ bool Save(const std::string& dir, const char* name, const std::string& svg)
     return true;
 }
 
-} // namespace
-
-int RunReplay(const std::string& path, const std::string& pictures, bool salvage)
+int Replay(const std::string& path, const std::string& pictures, bool salvage)
 {
     RecordingReader reader;
     const bool whole = reader.Open(path);
@@ -53,6 +54,8 @@ int RunReplay(const std::string& path, const std::string& pictures, bool salvage
     std::printf("\n");
 
     const ReplayResult r = ReplaySession(reader);
+    // A file changed or cut while it was replayed: the rest of it was not replayed.
+    const bool sound = whole && reader.Error().empty();
     for (const ReplayEvent& e : r.timeline)
         std::printf("  %s\n", TimelineLine(e).c_str());
     if (!whole) {
@@ -82,12 +85,30 @@ int RunReplay(const std::string& path, const std::string& pictures, bool salvage
         std::fprintf(stderr, "quorvane-sim: the replay differs at %s\n", r.difference.c_str());
         return 1;
     }
-    std::printf(": identical to the recording (%s)\n",
-                !whole ? "its sound blocks only" : reader.Closed() ? "which ends where the plug-in was unloaded"
-                                                                   : "which stops without a closing record: the game ended while recording");
-    if (!whole) {
+    const char* ending = !sound                                     ? "its sound blocks only"
+                         : reader.EndReason() == recording::EndSizeCap ? "which ends where it reached its size cap; the plug-in went on unrecorded"
+                         : reader.Closed() ? "which ends where the plug-in was unloaded"
+                                           : "which stops without a closing record: the game ended while recording";
+    std::printf(": identical to the recording (%s)\n", ending);
+    if (!sound) {
         std::fprintf(stderr, "quorvane-sim: %s: %s\n", path.c_str(), reader.Error().c_str());
         return 2;
     }
     return picturesOk ? 0 : 2;
+}
+
+} // namespace
+
+int RunReplay(const std::string& path, const std::string& pictures, bool salvage)
+{
+    try {
+        return Replay(path, pictures, salvage);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "quorvane-sim: %s: out of memory while replaying it\n", path.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quorvane-sim: %s: %s\n", path.c_str(), e.what());
+    } catch (...) {
+        std::fprintf(stderr, "quorvane-sim: %s: the replay failed unexpectedly\n", path.c_str());
+    }
+    return 2;
 }

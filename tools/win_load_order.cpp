@@ -12,23 +12,11 @@
 #include <cstring>
 #include <string>
 
+#include "sim/msvc/runner_protocol.h"
+
 namespace {
 
 constexpr const char* HookName = "ScriptHookMsvc.dll";
-
-// The hook's world, in the order its script reaches them (see sim/msvc/hook.cpp).
-enum Phase : int { Loading, Away, AtStation, MenuOpen, Bought, Riding, GotOff, GivenUp, Done };
-enum Query : int {
-    QueryPhase,
-    QueryRegistrations,
-    QueryUnregistrations,
-    QueryScriptRegistered,
-    QueryKeyHandlerRegistered,
-    QueryCallsAfterUnregister,
-    QueryCalls,
-    QueryErrors,
-    QueryKeyEvents,
-};
 
 volatile LONG accessViolations = 0;
 
@@ -70,7 +58,7 @@ struct Hook {
         return frames && query && report && stopKeys;
     }
     // Frames until the world reaches the phase; at most about an hour of game time.
-    bool RunUntil(Phase phase) { return frames(250000, phase) >= phase; }
+    bool RunUntil(HookPhase phase) { return frames(250000, phase) >= phase; }
 };
 
 // After the plug-in is gone: the hook runs on and nothing of the plug-in is reached again.
@@ -177,7 +165,7 @@ int TwoHooks(const char* plugin)
 }
 
 // Freed while the menu is open (the key thread still sending) or while the train runs.
-int UnloadDuring(const char* plugin, Phase phase, const char* what)
+int UnloadDuring(const char* plugin, HookPhase phase, const char* what)
 {
     Checker c;
     Hook hook;
