@@ -175,6 +175,21 @@ Bytes Definitions(int from, int n)
 
 constexpr long LimitKiB = 64 * 1024;
 
+// The child's peak counts the pages it had between fork and exec, a copy of this process's: with
+// the address sanitizer's shadow memory that is hundreds of MB before the tool reads a byte, and
+// the figure says nothing of the tool.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool PeakMeasurable = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool PeakMeasurable = false;
+#else
+constexpr bool PeakMeasurable = true;
+#endif
+#else
+constexpr bool PeakMeasurable = true;
+#endif
+
 } // namespace
 
 // Each refusal of the reader, one file each: exit 2, one line on stderr saying what is wrong.
@@ -290,7 +305,8 @@ TEST(ReplayRefusals, AFolderADeviceAndHugeOrEndlessFilesAreRefusedBeforeTheyAreR
         EXPECT_EQ(f.exitCode, 2) << f.err;
         EXPECT_EQ(f.ErrLines(), 1u) << f.err;
         EXPECT_EQ(f.err.rfind("quorvane-sim: " + c.path.string() + ": " + c.line, 0), 0u) << f.err;
-        EXPECT_LT(f.peakKiB, LimitKiB) << "peak resident memory";
+        if (PeakMeasurable)
+            EXPECT_LT(f.peakKiB, LimitKiB) << "peak resident memory";
     }
 }
 
