@@ -1,19 +1,10 @@
-// sim/natives_menu.cpp -- how the simulated game answers the menu's natives: drawing captured
-// per frame, the pad, the script timer, sounds and the player's cash.
+// sim/natives_menu.cpp -- how the simulated game answers the menu's natives: the drawing (which
+// the observer captures), the pad, the script timer, sounds and the player's cash.
 #include <cmath>
 #include <cstring>
 
 #include "sim/native_call_sim.h"
-#include "sim/money.h"
 #include "sim/sim.h"
-
-namespace {
-void CopyName(char (&to)[32], const char* from)
-{
-    std::strncpy(to, from, sizeof to - 1);
-    to[sizeof to - 1] = '\0';
-}
-} // namespace
 
 void Sim::PadHold(const char* control) { padHeld_[SimHashOfName(control)] = true; }
 
@@ -67,64 +58,39 @@ void Sim::PlayFrontendSound(NativeCall& c)
     ++soundsPlayed_;
 }
 
+// What the drawing natives put on screen is the observer's to capture (sim/observer.cpp); the game
+// checks only that each call is one it can draw.
 void Sim::DrawSprite(NativeCall& c)
 {
-    DrawItem item;
-    item.kind = DrawItem::Sprite;
-    CopyName(item.dictionary, c.Text(0));
-    CopyName(item.texture, c.Text(1));
-    item.x = c.Float(2);
-    item.y = c.Float(3);
-    item.width = c.Float(4);
-    item.height = c.Float(5);
-    item.rotation = c.Float(6);
-    item.red = c.Int(7);
-    item.green = c.Int(8);
-    item.blue = c.Int(9);
-    item.alpha = c.Int(10);
+    c.Text(0);
+    c.Text(1);
+    for (int i = 2; i < 7; ++i)
+        c.Float(i);
+    for (int i = 7; i < 11; ++i)
+        c.Int(i);
     if (c.Int(11) != 0)
         c.Fail("last argument must be 0");
-    draws_.push_back(item);
 }
 
-// Scale and colour hold for the next text displayed, then fall back to the defaults.
 void Sim::SetTextScale(NativeCall& c)
 {
-    nextTextScaleX_ = c.Float(0);
-    nextTextScaleY_ = c.Float(1);
+    c.Float(0);
+    c.Float(1);
 }
 
 void Sim::SetTextColour(NativeCall& c)
 {
     for (int i = 0; i < 4; ++i)
-        nextTextColour_[i] = c.Int(i);
-    nextTextColoured_ = true;
+        c.Int(i);
 }
 
 void Sim::DisplayText(NativeCall& c)
 {
     const char* text = HeldText(c.Raw(0));
-    DrawItem item;
-    item.kind = DrawItem::Text;
-    item.x = c.Float(1);
-    item.y = c.Float(2);
-    item.scaleX = nextTextScaleX_;
-    item.scaleY = nextTextScaleY_;
-    item.coloured = nextTextColoured_;
-    if (nextTextColoured_) {
-        item.red = nextTextColour_[0];
-        item.green = nextTextColour_[1];
-        item.blue = nextTextColour_[2];
-        item.alpha = nextTextColour_[3];
-    }
-    nextTextScaleX_ = nextTextScaleY_ = 1.0f;
-    nextTextColoured_ = false;
-    if (text == nullptr) {
+    c.Float(1);
+    c.Float(2);
+    if (text == nullptr)
         c.Fail("displays a text the game does not hold");
-        return;
-    }
-    std::strncpy(item.text, text, sizeof item.text - 1);
-    draws_.push_back(item);
 }
 
 void Sim::PlayerCash(NativeCall& c) { c.ReturnInt(cash_); }
@@ -135,6 +101,4 @@ void Sim::ChargeCash(NativeCall& c)
     if (amount < 0)
         c.Fail("a negative charge");
     cash_ -= amount;
-    if (logging_)
-        Note("cash charged " + MoneyText(amount) + ", " + MoneyText(cash_) + " left");
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "sim/native_call_sim.h"
+#include "sim/observer.h"
 #include "sim/sim.h"
 #include "sim/world_data.h"
 
@@ -100,6 +101,8 @@ void Sim::ForgetHistory()
     trail_.clear();
     junctionSwitches_.clear();
     events_.clear();
+    observer_->ForgetHistory();
+    observedTold_ = 0;
     log_.clear();
     trains_.erase(std::remove_if(trains_.begin(), trains_.end(), [](const SimTrain& t) { return !t.exists; }),
                   trains_.end());
@@ -191,8 +194,6 @@ void Sim::TransitionBegin(NativeCall& c)
     if (transition_)
         c.Fail("a transition is already running");
     transition_ = true;
-    if (logging_)
-        Note("dispatch: the screen goes into a transition");
 }
 
 void Sim::TransitionEnd(NativeCall& c)
@@ -202,8 +203,6 @@ void Sim::TransitionEnd(NativeCall& c)
     if (!transition_)
         c.Fail("no transition is running");
     transition_ = false;
-    if (logging_)
-        Note("dispatch over: the transition ends");
 }
 
 void Sim::AssetIsLoaded(NativeCall& c)
@@ -298,12 +297,6 @@ void Sim::CreateTrain(NativeCall& c)
     if (t.path.empty())
         t.path.push_back(spawn);
     trains_.push_back(t);
-    if (t.exists && logging_) {
-        char note[96];
-        std::snprintf(note, sizeof note, "train 0x%08X created beside %s", configuration,
-                      SimStationName(NearestStation(spawn)));
-        Note(note);
-    }
     c.ReturnInt(t.handle);
 }
 
@@ -385,10 +378,8 @@ void Sim::GiveUpEntity(NativeCall& c)
         c.Fail("second argument must be 0");
     if (handle == nullptr)
         return;
-    if (SimTrain* t = FindTrain(*handle)) {
+    if (SimTrain* t = FindTrain(*handle))
         t->givenUp = true;
-        Note("the train is given up");
-    }
 }
 
 void Sim::TrainIsHeld(NativeCall& c)
@@ -430,17 +421,9 @@ void Sim::TrainAnnounce(NativeCall& c)
     const Vec3 at = TrainPosition(*t);
     if (std::strcmp(text, "STOPPED") == 0) {
         halts_.push_back(TrainHalt{now_, 0, at, NearestStation(at)});
-        if (logging_)
-            Note(std::string("train stops at ") + SimStationName(halts_.back().nearestStation));
     } else if (std::strcmp(text, "NEXT_STATION") == 0) {
         if (!halts_.empty() && halts_.back().leftAt == 0)
             halts_.back().leftAt = now_;
-        if (logging_ && !halts_.empty()) {
-            char note[96];
-            std::snprintf(note, sizeof note, "train leaves after a halt of %.1f s",
-                          static_cast<double>(now_ - halts_.back().stoppedAt) / 1000.0);
-            Note(note);
-        }
     } else {
         c.Fail(std::string("unexpected announcement ") + text);
     }
@@ -485,16 +468,6 @@ void Sim::SetJunction(NativeCall& c)
     const int32_t state = c.Int(2);
     if (state != 0 && state != 1)
         c.Fail("state must be 0 or 1");
-    // The plug-in sets a junction again on every step while the readings match; the timeline
-    // notes only a change.
-    const bool repeat = !junctionSwitches_.empty() && junctionSwitches_.back().track == track &&
-                        junctionSwitches_.back().index == index &&
-                        junctionSwitches_.back().state == (state != 0);
     const SimTrain* train = LatestTrain();
     junctionSwitches_.push_back(JunctionSwitch{now_, track, index, state != 0, train ? TrainPosition(*train) : Vec3{}});
-    if (logging_ && !repeat) {
-        char note[96];
-        std::snprintf(note, sizeof note, "junction (%d, %d) set to %d", track, index, state);
-        Note(note);
-    }
 }

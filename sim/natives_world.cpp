@@ -188,7 +188,6 @@ void Sim::PromptFinishSetup(NativeCall& c)
         return;
     }
     prompt->setUp = true;
-    Note("prompt \"" + prompt->label + "\" offered");
 }
 
 void Sim::PromptWasUsed(NativeCall& c)
@@ -207,6 +206,5 @@ void Sim::PromptRemove(NativeCall& c)
         ++stalePromptQueries_;
         return;
     }
-    Note("prompt \"" + it->second.label + "\" withdrawn");
     prompts_.erase(it);
 }

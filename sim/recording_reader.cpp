@@ -144,6 +144,19 @@ bool ReadVarint(RecordingReader::Source& in, uint64_t& v)
     return false;
 }
 
+// Passes over n bytes without keeping them: false where the source ends first.
+bool Skip(RecordingReader::Source& in, uint64_t n)
+{
+    uint8_t scratch[4096];
+    while (n > 0) {
+        const size_t step = static_cast<size_t>(std::min<uint64_t>(n, sizeof scratch));
+        if (!in.Read(scratch, step))
+            return false;
+        n -= step;
+    }
+    return true;
+}
+
 } // namespace
 
 bool RecordingReader::Open(const std::string& path)
@@ -203,6 +216,7 @@ void RecordingReader::Reset()
     endReason_ = 0;
     records_ = 0;
     cursor_ = Cursor{};
+    unread_ = Unread{};
 }
 
 bool RecordingReader::Fail(const std::string& message)
@@ -230,7 +244,12 @@ bool RecordingReader::Check(Source& in)
     std::string fault;
     Cursor c;
     Record r;
+    // The fault's block: how far its framing read (from 0, its tag, to 3, its whole frame, which
+    // then lies behind the source's position).
+    int faultFramed = 0;
     while (in.Remaining() > 0) {
+        unread_.bytes = in.Remaining();
+        faultFramed = 0;
         const size_t n = blocks_.size();
         const std::string where = "block " + std::to_string(n) + " at byte " + std::to_string(at);
         uint8_t tag = 0;
@@ -246,7 +265,9 @@ bool RecordingReader::Check(Source& in)
                                         : "damaged: " + where + " has a length of more than 64 bits";
             break;
         }
+        faultFramed = 1;
         if (length > MaxBlockPayload) {
+            faultFramed = 0;
             fault = "damaged: " + where + " claims " + std::to_string(length) + " bytes";
             break;
         }
@@ -256,6 +277,7 @@ bool RecordingReader::Check(Source& in)
                     ", " + std::to_string(length + 4 - in.Remaining()) + " bytes short)";
             break;
         }
+        faultFramed = 2;
         Block payload(static_cast<size_t>(length));
         uint8_t crc[4];
         if (!in.Read(payload.data(), payload.size()) || !in.Read(crc, sizeof crc)) {
@@ -264,6 +286,7 @@ bool RecordingReader::Check(Source& in)
         }
         const uint64_t payloadAt = at + 1 + (lengthAt - in.Remaining()) - payload.size() - sizeof crc;
         at += 1 + (lengthAt - in.Remaining());
+        faultFramed = 3;
         const uint32_t expected = static_cast<uint32_t>(crc[0]) | static_cast<uint32_t>(crc[1]) << 8 |
                                   static_cast<uint32_t>(crc[2]) << 16 | static_cast<uint32_t>(crc[3]) << 24;
         if (Crc32(payload.data(), payload.size()) != expected) {
@@ -304,6 +327,10 @@ bool RecordingReader::Check(Source& in)
     }
     if (fault.empty() && blocks_.empty())
         fault = "empty: the recording ends before its header";
+    if (fault.empty())
+        unread_ = Unread{};
+    else
+        CountUnread(in, faultFramed);
     Rewind();
     if (!fault.empty()) {
         // The blocks before the fault stay readable (what a crash mid-write leaves behind).
@@ -313,6 +340,28 @@ bool RecordingReader::Check(Source& in)
     }
     return true;
 }
+
+// A block that fails its checksum or its records still says how long it is: those after it can
+// be counted, as far as their framing reads, without keeping them.
+void RecordingReader::CountUnread(Source& in, int faultFramed)
+{
+    if (faultFramed == 0)
+        return;
+    ++unread_.blocks;
+    if (faultFramed < 3)
+        return;  // it was cut short: nothing follows
+    while (in.Remaining() > 0) {
+        uint8_t tag = 0;
+        uint64_t length = 0;
+        if (!in.Read(&tag, 1) || tag != BlockTag || !ReadVarint(in, length) || length > MaxBlockPayload)
+            return;
+        ++unread_.blocks;
+        if (in.Remaining() < length + 4 || !Skip(in, length + 4))
+            return;
+    }
+}
+
+RecordingReader::Unread RecordingReader::UnreadAfterFault() const { return unread_; }
 
 bool RecordingReader::DecodeHeader(const Block& block, std::string& why)
 {

@@ -71,6 +71,13 @@ public:
     // The closing record's reason (recording::EndReason); 0 without one.
     uint32_t EndReason() const { return endReason_; }
     uint64_t RecordCount() const { return records_; }
+    // What a replay of the sound blocks leaves out: the blocks from the fault on (as far as their
+    // framing still reads) and every byte from the fault to the end of the file.
+    struct Unread {
+        size_t blocks = 0;
+        uint64_t bytes = 0;
+    };
+    Unread UnreadAfterFault() const;
 
     // Records from the first after the header, within the valid blocks. False at the end, or
     // when the file no longer reads as it did (Error() then says so).
@@ -94,6 +101,7 @@ private:
         uint32_t crc;
     };
     bool Check(Source& in);
+    void CountUnread(Source& in, int faultFramed);
     bool Fail(const std::string& message);
     void Reset();
     // Reads block index into current_.
@@ -111,6 +119,7 @@ private:
     bool closed_ = false;
     uint32_t endReason_ = 0;
     uint64_t records_ = 0;
+    Unread unread_;
 
     // Decoding state, the same in the check and in the replay.
     struct Cursor {

@@ -18,7 +18,7 @@
 #include "plugin/script.h"
 #include "sim/call_slots.h"
 #include "sim/native_call_sim.h"
-#include "sim/money.h"
+#include "sim/observer.h"
 #include "sim/picture.h"
 
 using namespace recording;
@@ -148,9 +148,6 @@ private:
     [[noreturn]] void Stop() { throw ReplayStop{}; }
     std::string PluginCallText() const;
     bool ArgMatches(const RecordedArg& a, uint64_t raw) const;
-    void Event(const std::string& text) { result_.timeline.push_back({frame_, timeRead_, gameTime_, text}); }
-    void Observe(const RecordedCall& call);
-    void EndFrame();
 
     RecordingReader& reader_;
     ReplayResult& result_;
@@ -166,25 +163,10 @@ private:
     const bool& tooMany_ = call_.overflowed;  // a push past the last slot
     uint64_t (&slots_)[4] = call_.result;
 
-    uint64_t frame_ = 0;
-    bool timeRead_ = false;
-    int32_t gameTime_ = 0;
+    uint64_t frame_ = 0;  // the clock, read or not yet, is the observer's: one flag for both
 
-    // What the timeline follows.
-    std::unordered_map<uint64_t, std::string> composed_;
-    std::vector<DrawItem> draws_;
-    float nextScale_[2] = {1, 1};
-    bool nextGrey_ = false;
-    int highlight_ = -1;
-    int lastHighlight_ = -1;
-    std::vector<std::string> rows_;
-    bool menuOpen_ = false;
-    bool refusing_ = false;
-    int32_t prompt_ = 0;
-    int32_t cash_ = 0;
-    int32_t train_ = 0;
-    bool halted_ = false;
-    std::map<std::pair<int32_t, int32_t>, int32_t> junctions_;
+    // What a person watching would have seen, told as the live game tells it.
+    Observer observer_;
 };
 
 Player* active = nullptr;
@@ -230,6 +212,16 @@ void Player::Run()
     ReadKeyWord = &LoadKeyWord;
     Host = saved;
     active = nullptr;
+
+    result_.timeline = observer_.Timeline();
+    result_.menuFrame = observer_.FirstMenuFrame();
+    result_.refusalFrame = observer_.FirstRefusalFrame();
+    result_.trip = observer_.Trip();
+    result_.origin = observer_.Origin();
+    result_.destination = observer_.Destination();
+    result_.fareCents = observer_.FareCents();
+    result_.timeRead = observer_.TimeRead();
+    result_.lastGameTime = observer_.GameTime();
 }
 
 uint32_t Player::Setting(const char* key, int32_t defaultValue) const
@@ -258,7 +250,7 @@ void Player::Differ(const std::string& recorded, const std::string& pluginDid)
 {
     result_.outcome = ReplayResult::Differs;
     result_.difference = "frame " + std::to_string(frame_) + ", game time " +
-                         (timeRead_ ? FormatGameTime(gameTime_) : std::string("not yet read")) + ", call " +
+                         (observer_.TimeRead() ? FormatGameTime(observer_.GameTime()) : std::string("not yet read")) + ", call " +
                          std::to_string(result_.calls + 1) + ": the recording has " + recorded + "; the plug-in " +
                          pluginDid;
     Stop();
@@ -271,7 +263,7 @@ void Player::ScriptWait(uint32_t ms)
     const Record& r = Take(WaitTag, "called scriptWait(" + std::to_string(ms) + ")");
     if (r.waitMs != ms)
         Differ(RecordText(r), "called scriptWait(" + std::to_string(ms) + ")");
-    EndFrame();
+    observer_.EndFrame();
     ++frame_;
     result_.frames = frame_;
 }
@@ -286,6 +278,7 @@ uint64_t Player::KeyWord(uint32_t key)
     const Record& r = Take(KeyTag, "read key " + std::to_string(key));
     if (r.key != key)
         Differ(RecordText(r), "read key " + std::to_string(key));
+    observer_.KeyRead(key, r.word);
     return r.word;
 }
 
@@ -393,207 +386,8 @@ uint64_t* Player::NativeCall()
             *reinterpret_cast<int32_t*>(args_[i]) = call.args[i].after;
     }
     ++result_.calls;
-    Observe(call);
+    observer_.Call(hash_, args_, argc_, slots_);
     return slots_;
-}
-
-// ---- the timeline -------------------------------------------------------------------------------
-
-void Player::Observe(const RecordedCall& call)
-{
-    const auto arg = [&](size_t i) -> const RecordedArg& { return call.args[i]; };
-    const auto argCount = call.args.size();
-    switch (call.hash) {
-    case NativeGameTime:
-        timeRead_ = true;
-        gameTime_ = call.intResult;
-        break;
-    case NativePromptBegin:
-        prompt_ = call.intResult;
-        break;
-    case NativePromptFinishSetup:
-        Event("prompt \"Quorvane\" offered");
-        break;
-    case NativePromptWasUsed:
-        if (call.intResult != 0)
-            Event("player uses the prompt");
-        break;
-    case NativePromptRemove:
-        Event("prompt \"Quorvane\" withdrawn");
-        break;
-    case NativeComposeText:
-        if (argCount >= 3 && arg(2).kind == TextArg)
-            composed_[call.bits] = arg(2).text;
-        else if (argCount >= 4 && arg(3).kind == OpaqueArg)
-            composed_[call.bits] = composed_[arg(3).bits];
-        break;
-    case NativeDrawSprite:
-        if (argCount == 12) {
-            DrawItem item;
-            item.kind = DrawItem::Sprite;
-            std::snprintf(item.dictionary, sizeof item.dictionary, "%s", arg(0).text.c_str());
-            std::snprintf(item.texture, sizeof item.texture, "%s", arg(1).text.c_str());
-            item.x = FloatOf(arg(2).bits);
-            item.y = FloatOf(arg(3).bits);
-            item.width = FloatOf(arg(4).bits);
-            item.height = FloatOf(arg(5).bits);
-            item.rotation = FloatOf(arg(6).bits);
-            item.red = arg(7).value;
-            item.green = arg(8).value;
-            item.blue = arg(9).value;
-            item.alpha = arg(10).value;
-            if (item.width == 0.22f)
-                highlight_ = static_cast<int>(std::lround((item.y - 0.1336f) / 0.04f)) - 1;
-            draws_.push_back(item);
-        }
-        break;
-    case NativeSetTextScale:
-        if (argCount == 2) {
-            nextScale_[0] = FloatOf(arg(0).bits);
-            nextScale_[1] = FloatOf(arg(1).bits);
-        }
-        break;
-    case NativeSetTextColour:
-        nextGrey_ = true;
-        break;
-    case NativeDisplayText:
-        if (argCount == 3) {
-            DrawItem item;
-            item.kind = DrawItem::Text;
-            item.x = FloatOf(arg(1).bits);
-            item.y = FloatOf(arg(2).bits);
-            item.scaleX = nextScale_[0];
-            item.scaleY = nextScale_[1];
-            item.coloured = nextGrey_;
-            if (nextGrey_)
-                item.red = item.green = item.blue = 100, item.alpha = 235;
-            std::snprintf(item.text, sizeof item.text, "%s", composed_[arg(0).bits].c_str());
-            draws_.push_back(item);
-        }
-        nextScale_[0] = nextScale_[1] = 1;
-        nextGrey_ = false;
-        break;
-    case NativePlayerCash:
-        cash_ = call.intResult;
-        break;
-    case NativeChargeCash:
-        if (argCount == 1) {
-            result_.fareCents = arg(0).value;
-            Event("cash charged " + MoneyText(static_cast<int32_t>(arg(0).value)) + ", " +
-                  MoneyText(static_cast<int32_t>(cash_ - arg(0).value)) + " left");
-            if (lastHighlight_ >= 0 && static_cast<size_t>(lastHighlight_) + 1 < rows_.size()) {
-                const std::string row = rows_[static_cast<size_t>(lastHighlight_) + 1];
-                for (int32_t s = 0; s < 13; ++s) {
-                    if (row.rfind(std::string(SimStationName(s)) + " - ", 0) == 0)
-                        result_.destination = s;
-                }
-            }
-        }
-        break;
-    case NativeTransitionBegin:
-        Event("dispatch: the screen goes into a transition");
-        break;
-    case NativeTransitionEnd:
-        Event("dispatch over: the transition ends");
-        break;
-    case NativeCreateTrain:
-        if (argCount == 8) {
-            train_ = call.intResult;
-            halted_ = false;
-            const Vec3 at{FloatOf(arg(1).bits), FloatOf(arg(2).bits), FloatOf(arg(3).bits)};
-            result_.trip.trail.clear();
-            result_.trip.trail.push_back(at);
-            Event("train " + Hex(static_cast<uint32_t>(arg(0).value)) + " created beside " +
-                  SimStationName(Sim::NearestStation(at)));
-        }
-        break;
-    case NativeEntityPosition:
-        if (argCount == 3 && arg(0).value == train_ && train_ != 0 && call.result == VectorResult)
-            result_.trip.trail.push_back(Vec3{call.vector[0], call.vector[1], call.vector[2]});
-        break;
-    case NativeTrainImmediateSpeed:
-        if (argCount == 2 && FloatOf(arg(1).bits) == 0.0f && !halted_) {
-            halted_ = true;
-            const Vec3 at = result_.trip.trail.empty() ? Vec3{} : result_.trip.trail.back();
-            const int32_t station = Sim::NearestStation(at);
-            result_.trip.halts.push_back(TrainHalt{gameTime_, 0, at, station});
-            Event(std::string("train stops at ") + SimStationName(station));
-        }
-        break;
-    case NativeTrainTravelSpeed:
-        if (argCount == 2 && halted_ && FloatOf(arg(1).bits) > 0.0f) {
-            halted_ = false;
-            TrainHalt& h = result_.trip.halts.back();
-            h.leftAt = gameTime_;
-            char text[64];
-            // The game clock wraps as a 32-bit count; so does the plug-in's arithmetic on it.
-            const int32_t halted = static_cast<int32_t>(static_cast<uint32_t>(h.leftAt) - static_cast<uint32_t>(h.stoppedAt));
-            std::snprintf(text, sizeof text, "train leaves after a halt of %.1f s", static_cast<double>(halted) / 1000.0);
-            Event(text);
-        }
-        break;
-    case NativeSetJunction:
-        if (argCount == 3) {
-            const std::pair<int32_t, int32_t> junction{arg(0).value, arg(1).value};
-            const auto seen = junctions_.find(junction);
-            if (seen == junctions_.end() || seen->second != arg(2).value) {
-                junctions_[junction] = arg(2).value;
-                result_.trip.switches.push_back(JunctionSwitch{gameTime_, junction.first, junction.second, arg(2).value != 0,
-                                                                result_.trip.trail.empty() ? Vec3{} : result_.trip.trail.back()});
-                Event("junction (" + std::to_string(junction.first) + ", " + std::to_string(junction.second) +
-                      ") set to " + std::to_string(arg(2).value));
-            }
-        }
-        break;
-    case NativeGiveUpEntity:
-        Event("the train is given up");
-        break;
-    default:
-        break;
-    }
-}
-
-// A frame is over: what it drew says whether a menu or the refusal notice was on screen.
-void Player::EndFrame()
-{
-    std::vector<std::string> texts;
-    bool panel = false;
-    for (const DrawItem& d : draws_) {
-        if (d.kind == DrawItem::Text)
-            texts.push_back(StripMarkup(d.text));
-        else if (d.width == 0.255f)
-            panel = true;
-    }
-    if (panel && texts.size() == 1 && texts[0] == "You don't have enough money.") {
-        if (!refusing_)
-            Event("refused: " + Quoted(texts[0]));
-        refusing_ = true;
-        if (result_.refusalFrame.empty())
-            result_.refusalFrame = draws_;
-    } else if (panel && texts.size() >= 5) {
-        refusing_ = false;
-        if (!menuOpen_) {
-            Event(std::string("menu ") + (texts.size() == 12 ? "one" : "two") + " is open");
-            lastHighlight_ = highlight_;
-            for (size_t i = 1; i < texts.size(); ++i) {
-                for (int32_t s = 0; s < 13; ++s) {
-                    if (texts[i] == SimStationName(s))
-                        result_.origin = s;  // the player's own station is listed bare
-                }
-            }
-        }
-        menuOpen_ = true;
-        rows_ = texts;
-        if (highlight_ != lastHighlight_ && highlight_ >= 0 && static_cast<size_t>(highlight_) + 1 < texts.size())
-            Event("selection on " + Quoted(texts[static_cast<size_t>(highlight_) + 1]));
-        lastHighlight_ = highlight_;
-        if (result_.menuFrame.empty())
-            result_.menuFrame = draws_;
-    } else if (!panel && !refusing_) {
-        menuOpen_ = false;
-    }
-    draws_.clear();
-    composed_.clear();
 }
 
 } // namespace

@@ -9,17 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "sim/observer.h"
 #include "host/host_api.h"
 #include "sim/picture.h"
 #include "sim/recording_reader.h"
 #include "sim/sim.h"
 
-struct ReplayEvent {
-    uint64_t frame;       // the script's frames: returns from scriptWait
-    bool timeRead;        // the plug-in has read the game clock before this
-    int32_t gameTime;     // the game clock as last read, when read: any value, the wrap's too
-    std::string text;
-};
+// The replay's timeline is the observer's, line for line what the live game told.
+using ReplayEvent = ObservedEvent;
 
 struct ReplayResult {
     enum Outcome { Identical, Differs } outcome = Identical;
@@ -38,6 +35,9 @@ struct ReplayResult {
     TripRecord trip;
     int32_t origin = -1, destination = -1;
     int32_t fareCents = 0;
+    // The game clock as the plug-in last read it in the replay.
+    bool timeRead = false;
+    int64_t lastGameTime = 0;
 };
 
 // Runs the plug-in against the reader's recording from its first record to its last (or to the

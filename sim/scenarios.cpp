@@ -11,6 +11,7 @@
 #include "sim/world_data.h"
 #include "host/natives.h"
 #include "sim/native_call_sim.h"
+#include "sim/observer.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -149,14 +150,7 @@ int ScanAndPrompt(PluginModule& plugin, std::ostream& out)
 }
 
 // The menu as drawn in the last frame: the highlighted item, and the text lines.
-int Highlighted(const Sim& sim)
-{
-    for (const DrawItem& d : sim.FrameDraws()) {
-        if (d.kind == DrawItem::Sprite && d.width == 0.22f)
-            return static_cast<int>((d.y - 0.1336f) / 0.04f + 0.5f) - 1;
-    }
-    return -1;
-}
+int Highlighted(const Sim& sim) { return sim.Observed().Menu().highlighted; }
 
 size_t CountDrawn(const Sim& sim, DrawItem::Kind kind)
 {

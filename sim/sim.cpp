@@ -11,6 +11,7 @@
 #include "host/profile_int.h"
 #include "sim/fiber.h"
 #include "sim/native_call_sim.h"
+#include "sim/observer.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ Sim::Sim(SimConfig config) : config_(std::move(config)), rng_(config_.seed)
     mainFiber_ = Fiber::ForCurrentThread();
     textRing_.reset(new char[TextSlots * TextSlotBytes]);
     textFrame_.assign(TextSlots, ~uint64_t{0});
-    draws_.reserve(256);
+    observer_ = std::make_unique<Observer>();
     timerBase_ = now_;
     current = this;
 }
@@ -69,6 +70,7 @@ bool Sim::Load(PluginModule& module)
 {
     current = this;
     module_ = &module;
+    observer_->NewSession();
     if (!module.Load()) {
         module_ = nullptr;
         return false;
@@ -162,6 +164,8 @@ void Sim::ScriptWait(uint32_t ms)
     }
     if (unwinding_)
         throw ScriptUnwind{};
+    observer_->EndFrame();
+    TakeObservedEvents();
     callsSinceYield_ = 0;
     wakeAt_ = now_ + ms;
     wokeFrame_ = frame_;
@@ -190,7 +194,7 @@ void Sim::RunFrame()
 {
     current = this;  // several simulators may exist; the hook talks to the one running
     ++frame_;
-    draws_.clear();
+    observer_->NothingDrawn();
     now_ += config_.frameMs;
     tick_.fetch_add(config_.frameMs, std::memory_order_relaxed);
     AdvanceWorld();
@@ -316,7 +320,6 @@ void Sim::UsePrompt()
     for (auto& entry : prompts_) {
         if (entry.second.setUp) {
             entry.second.used = true;
-            Note("player uses the prompt");
             return;
         }
     }
@@ -463,12 +466,36 @@ uint64_t* Sim::NativeCallNow()
     (this->*Handlers[row])(call);
     if (answerHook_)
         answerHook_(call_.hash, call_.args, call_.argc, result);
+    observer_->Call(call_.hash, call_.args, call_.argc, result);
+    TakeObservedEvents();
     if (logging_) {
         log_.push_back(CallRecord{frame_, now_, call_.hash, native.name,
                                   std::vector<uint64_t>(call_.args, call_.args + call_.argc),
                                   call.ArgsText(), call.ResultText(), result[0], call.TakeTextArgs()});
     }
     return result;
+}
+
+const std::vector<DrawItem>& Sim::FrameDraws() const { return observer_->Draws(); }
+
+void Sim::ObserveKeyRead(uint32_t key, uint64_t word) { observer_->KeyRead(key, word); }
+
+void Sim::SetLogging(bool on)
+{
+    logging_ = on;
+    observer_->SetTimeline(on);
+}
+
+void Sim::Note(const std::string& text) { events_.push_back(WorldEvent{now_, text, observer_->Frame(), true}); }
+
+// The observer's new lines join the world's, in the order they happened.
+void Sim::TakeObservedEvents()
+{
+    const std::vector<ObservedEvent>& timeline = observer_->Timeline();
+    for (; observedTold_ < timeline.size(); ++observedTold_) {
+        const ObservedEvent& e = timeline[observedTold_];
+        events_.push_back(WorldEvent{e.gameTime, e.text, e.frame, e.timeRead});
+    }
 }
 
 std::vector<std::string> Sim::Trace(size_t first, const std::vector<uint64_t>& only) const

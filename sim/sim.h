@@ -18,6 +18,7 @@
 #include "sim/call_slots.h"
 
 class Fiber;
+class Observer;
 
 struct Vec3 {
     float x = 0, y = 0, z = 0;
@@ -48,6 +49,8 @@ struct CallRecord {
 struct WorldEvent {
     int64_t gameTime;
     std::string text;
+    uint64_t frame = 0;     // the script's frame, as the observer counts them
+    bool timeRead = true;   // false: told before the plug-in read the game clock
 };
 
 struct SimPrompt {
@@ -210,7 +213,11 @@ public:
     int32_t ScriptTimer() const { return static_cast<int32_t>(now_ - timerBase_); }
     int SoundsPlayed() const { return soundsPlayed_; }
     // Everything drawn in the last frame that ran, in order.
-    const std::vector<DrawItem>& FrameDraws() const { return draws_; }
+    const std::vector<DrawItem>& FrameDraws() const;
+    // What a person watching saw of the plug-in: frames, the menu, the story, the trip.
+    const Observer& Observed() const { return *observer_; }
+    // The plug-in read a key's word (the linked-in plug-in reports its reads here).
+    void ObserveKeyRead(uint32_t key, uint64_t word);
 
     // ---- trains --------------------------------------------------------------------------
     // Frames from a request until an asset is loaded; -1: never.
@@ -252,13 +259,14 @@ public:
     // ---- record ---------------------------------------------------------------------------
     const std::vector<CallRecord>& Log() const { return log_; }
     void ClearLog() { log_.clear(); }
-    void SetLogging(bool on) { logging_ = on; }
+    // Off: no call log and no timeline, so a long session keeps its memory flat.
+    void SetLogging(bool on);
     // "Name(args) -> result" lines from index first on, optionally only for some natives.
     std::vector<std::string> Trace(size_t first = 0, const std::vector<uint64_t>& only = {}) const;
     size_t CountCalls(uint64_t hash, size_t first = 0) const;
     const std::vector<std::string>& Errors() const { return errors_; }
     const std::vector<WorldEvent>& Events() const { return events_; }
-    void Note(const std::string& text) { events_.push_back({now_, text}); }
+    void Note(const std::string& text);
 
     // ---- the script hook's nine functions -------------------------------------------------
     void ScriptRegister(void* module, ScriptEntryFn entry);
@@ -395,10 +403,9 @@ private:
     int32_t cash_ = 0;
     int64_t timerBase_ = 0;
     int soundsPlayed_ = 0;
-    float nextTextScaleX_ = 1, nextTextScaleY_ = 1;
-    bool nextTextColoured_ = false;
-    int32_t nextTextColour_[4] = {255, 255, 255, 255};
-    std::vector<DrawItem> draws_;
+    std::unique_ptr<Observer> observer_;
+    size_t observedTold_ = 0;  // the observer's timeline lines already in events_
+    void TakeObservedEvents();
     struct PendingKey {
         uint32_t key;
         bool isUp, wasDown, alt;

@@ -7,6 +7,7 @@
 
 #include "journey/route.h"
 #include "plugin/journey_state.h"
+#include "sim/observer.h"
 #include "sim/picture.h"
 #include "sim/world_data.h"
 
@@ -21,24 +22,6 @@ Vec3 Offset(size_t station, float east)
 {
     const Vec3 p = SimStationPosition(station);
     return Vec3{p.x + east, p.y, p.z};
-}
-
-// The menu as drawn in the last frame: the highlighted item and the text of every row.
-struct MenuView {
-    int highlighted = -1;
-    std::vector<std::string> rows;
-};
-
-MenuView ReadMenu(const Sim& sim)
-{
-    MenuView view;
-    for (const DrawItem& d : sim.FrameDraws()) {
-        if (d.kind == DrawItem::Sprite && d.width == 0.22f)
-            view.highlighted = static_cast<int>(std::lround((d.y - 0.1336f) / 0.04f)) - 1;
-        if (d.kind == DrawItem::Text)
-            view.rows.push_back(StripMarkup(d.text));
-    }
-    return view;
 }
 
 class Visit {
@@ -120,7 +103,8 @@ public:
             return std::any_of(sim_.Trains().begin(), sim_.Trains().end(),
                                [&](const SimTrain& t) { return t.handle == handle && t.givenUp; });
         }, 30 * 60000);
-        Save("trip.svg", TripMapSvg(sim_, Journey.OriginIndex, plan_.to, outcome_.farePaid), "map of the trip");
+        const Observer& seen = sim_.Observed();
+        Save("trip.svg", TripMapSvg(seen.Trip(), seen.Origin(), plan_.to, outcome_.farePaid), "map of the trip");
     }
 
 private:
@@ -195,44 +179,35 @@ VisitOutcome RunVisit(Sim& sim, PluginModule& plugin, const VisitPlan& plan)
     if (plan.to >= 0 && outcome.offered) {
         sim.UsePrompt();
         sim.RunFrames(2);
-        sim.Note(std::string("menu ") + (plan.from > 2 ? "one" : "two") + " is open, with " +
-                 (plan.pad ? "pad" : "keyboard"));
+        sim.Note(std::string("the player reads the menu and chooses with the ") + (plan.pad ? "pad" : "keyboard"));
         visit.Save("menu.svg", FrameToSvg(sim.FrameDraws()), "screenshot");
-        MenuView view = ReadMenu(sim);
+        const MenuView& view = sim.Observed().Menu();
         int target = -1;
-        for (size_t row = 1; row < view.rows.size(); ++row) {
-            if (view.rows[row].rfind(SimStationName(plan.to), 0) == 0)
-                target = static_cast<int>(row) - 1;
+        for (int item = 0; item + 1 < view.lineCount; ++item) {
+            if (std::string(view.Item(item)).rfind(SimStationName(plan.to), 0) == 0)
+                target = item;
         }
-        // Bounded: with the keys moved elsewhere by the settings, the highlight never comes.
-        for (size_t steps = 0; target >= 0 && view.highlighted >= 0 && view.highlighted != target &&
-                               steps < 2 * view.rows.size();
-             ++steps) {
+        // The view is the observer's, so it follows each frame drawn. Bounded: with the keys moved
+        // elsewhere by the settings, the highlight never comes.
+        for (int steps = 0; target >= 0 && view.IsMenu() && view.highlighted >= 0 && view.highlighted != target &&
+                            steps < 2 * view.lineCount;
+             ++steps)
             visit.Step(view.highlighted > target);
-            view = ReadMenu(sim);
-            if (view.highlighted < 0 || static_cast<size_t>(view.highlighted) + 1 >= view.rows.size())
-                break;
-            sim.Note("selection on \"" + view.rows.at(static_cast<size_t>(view.highlighted) + 1) + "\"");
-        }
-        if (target < 0 || view.highlighted != target) {
+        if (target < 0 || !view.IsMenu() || view.highlighted != target) {
             sim.Note(std::string("the selection does not reach ") + SimStationName(plan.to));
             outcome.problems.push_back(std::string("the menu's selection never reached ") + SimStationName(plan.to));
         } else {
             const int32_t before = sim.Cash();
-            sim.Note("player accepts");
             visit.Accept();
-            const MenuView notice = ReadMenu(sim);
-            if (notice.rows.size() == 1) {
+            if (sim.Observed().Menu().IsNotice()) {
                 outcome.refused = true;
-                sim.Note("refused: \"" + notice.rows[0] + "\"");
                 visit.Save("refusal.svg", FrameToSvg(sim.FrameDraws()), "screenshot");
                 sim.RunFor(1600);
-                sim.Note("menu is back");
             } else {
                 outcome.bought = true;
                 outcome.farePaid = before - sim.Cash();
-                sim.Note(std::string(outcome.farePaid != 0 ? "ticket bought" : "ticket reused") + " to " +
-                         SimStationName(plan.to));
+                if (outcome.farePaid == 0)
+                    sim.Note(std::string("ticket reused to ") + SimStationName(plan.to));
                 if (plan.ride)
                     visit.Ride();
             }

@@ -175,6 +175,21 @@ Bytes Definitions(int from, int n)
 
 constexpr long LimitKiB = 64 * 1024;
 
+// The child's peak counts the pages it had between fork and exec, a copy of this process's: with
+// the address sanitizer's shadow memory that is hundreds of MB before the tool reads a byte, and
+// the figure says nothing of the tool.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool PeakMeasurable = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool PeakMeasurable = false;
+#else
+constexpr bool PeakMeasurable = true;
+#endif
+#else
+constexpr bool PeakMeasurable = true;
+#endif
+
 } // namespace
 
 // Each refusal of the reader, one file each: exit 2, one line on stderr saying what is wrong.
@@ -290,7 +305,8 @@ TEST(ReplayRefusals, AFolderADeviceAndHugeOrEndlessFilesAreRefusedBeforeTheyAreR
         EXPECT_EQ(f.exitCode, 2) << f.err;
         EXPECT_EQ(f.ErrLines(), 1u) << f.err;
         EXPECT_EQ(f.err.rfind("quorvane-sim: " + c.path.string() + ": " + c.line, 0), 0u) << f.err;
-        EXPECT_LT(f.peakKiB, LimitKiB) << "peak resident memory";
+        if (PeakMeasurable)
+            EXPECT_LT(f.peakKiB, LimitKiB) << "peak resident memory";
     }
 }
 
@@ -326,6 +342,50 @@ TEST(ReplayRefusals, SalvageReplaysExactlyTheSoundBlocksBeforeTheDamage)
                   std::string::npos)
             << salvaged.out;
     }
+}
+
+// What --salvage leaves out, counted by the tests' own codec: from the damaged block to the end
+// of the file, every byte, and the blocks as far as their framing still reads. A failed checksum
+// leaves the blocks after it countable; a block cut short or one that is not a block ends the count.
+TEST(ReplayRefusals, TheUnreadPartAfterTheDamageIsCountedInBlocksAndBytes)
+{
+    const Scratch scratch;
+    const Bytes kept = testrec::ReadFile(QV_TEST_DATA "/recordings/line-two.rec");
+    const testrec::File file = testrec::Decode(kept);
+    const size_t blocks = file.blocks.size();
+    ASSERT_GT(blocks, 4u);
+    enum Damage { Checksum, Cut, NotABlock };
+    for (const Damage damage : {Checksum, Cut, NotABlock}) {
+        for (size_t damaged : {size_t{1}, blocks / 2, blocks - 1}) {
+            SCOPED_TRACE("damage " + std::to_string(damage) + " in block " + std::to_string(damaged));
+            testrec::File upTo = file;
+            upTo.blocks.resize(damaged);
+            const size_t at = testrec::Encode(upTo).size();  // where the damaged block begins
+            upTo.blocks.push_back(file.blocks[damaged]);
+            const size_t end = testrec::Encode(upTo).size();
+            Bytes bytes = kept;
+            size_t expectBlocks = 0;
+            switch (damage) {
+            case Checksum: bytes[end - 1] ^= 0x40, expectBlocks = blocks - damaged; break;
+            case Cut: bytes.resize(end - 2), expectBlocks = 1; break;
+            case NotABlock: bytes[at] = 'X', expectBlocks = 0; break;
+            }
+            const fs::path path = scratch.Write("damaged.rec", bytes);
+            for (const bool fromFile : {false, true}) {
+                SCOPED_TRACE(fromFile ? "from a file" : "from memory");
+                RecordingReader reader;
+                ASSERT_FALSE(fromFile ? reader.Open(path.string()) : reader.Load(bytes));
+                EXPECT_EQ(reader.ValidBlocks(), damaged);
+                const RecordingReader::Unread lost = reader.UnreadAfterFault();
+                EXPECT_EQ(lost.blocks, expectBlocks);
+                EXPECT_EQ(lost.bytes, bytes.size() - at);
+            }
+        }
+    }
+    RecordingReader whole;
+    ASSERT_TRUE(whole.Load(kept)) << whole.Error();
+    EXPECT_EQ(whole.UnreadAfterFault().blocks, 0u);
+    EXPECT_EQ(whole.UnreadAfterFault().bytes, 0u);
 }
 
 // The end of a recording says why it ended.

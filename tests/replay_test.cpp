@@ -94,6 +94,9 @@ protected:
             if (e.text == text)
                 return true;
         }
+        std::printf("not in the timeline: %s\n", text.c_str());
+        for (const ReplayEvent& e : r.timeline)
+            std::printf("  %s\n", TimelineLine(e).c_str());
         return false;
     }
 
@@ -114,12 +117,15 @@ TEST_F(RecordedSession, ATripOnLineOneReplaysCallForCallAndTellsItsStory)
     EXPECT_EQ(r.calls, calls_) << "every native call the game saw is replayed";
     EXPECT_GT(r.frames, 1000u);
     const int32_t fare = FaresInCents()[3][10];
-    const std::vector<std::string> lines = {
-        "prompt \"Quorvane\" offered", "menu one is open", "selection on \"Saint Denis - " + FareText(fare) + "$\"",
-        "cash charged " + FareText(fare) + "$, " + FareText(2000 - fare) + "$ left",
-        "train stops at Riggs Station", "train stops at Flatneck Station", "train stops at Rhodes",
-        "train stops at Saint Denis", "junction (0, 2) set to 0", "the train is given up"};
-    for (const std::string& line : lines)
+    const std::string item = "\"Saint Denis - " + FareText(fare) + "$\"";
+    for (const std::string& line :
+         {std::string("prompt \"Quorvane\" offered at Riggs Station"), std::string("menu one is open at Riggs Station"),
+          "key Down: moved to row 7, " + item, "key Enter: accepted " + item,
+          "ticket bought to Saint Denis for " + FareText(fare) + "$, " + FareText(2000 - fare) + "$ left",
+          std::string("menu closes: ticket bought"), std::string("train stops at Riggs Station"),
+          std::string("train stops at Flatneck Station"), std::string("train stops at Rhodes"),
+          std::string("train stops at Saint Denis"), std::string("junction (0, 2) set to 0 near Riggs Station"),
+          std::string("the train is given up")})
         EXPECT_TRUE(Saw(r, line)) << line;
     EXPECT_EQ(r.origin, 3);
     EXPECT_EQ(r.destination, 10);
@@ -153,8 +159,11 @@ TEST_F(RecordedSession, LineTwoRefusalsCancelsAndFaultsReplayIdentically)
     sim().RunFor(20000);
     const ReplayResult r = Replay();
     EXPECT_EQ(r.calls, calls_);
-    EXPECT_TRUE(Saw(r, "refused: \"You don't have enough money.\""));
-    EXPECT_TRUE(Saw(r, "menu two is open"));
+    EXPECT_TRUE(Saw(r, "refused: \"You don't have enough money.\": fare " + FareText(FaresInCents()[0][2]) +
+                           "$, cash " + FareText(300) + "$"));
+    EXPECT_TRUE(Saw(r, "menu two is open at Benedict Point"));
+    EXPECT_TRUE(Saw(r, "key Backspace: cancelled"));
+    EXPECT_TRUE(Saw(r, "menu closes: cancelled"));
     EXPECT_FALSE(r.refusalFrame.empty());
 }
 

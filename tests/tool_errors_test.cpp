@@ -16,6 +16,7 @@
 #include <regex>
 #include <sstream>
 
+#include "host/recording_format.h"
 #include "host/profile_int.h"
 #include "tools/game_folder.h"
 
@@ -338,8 +339,48 @@ TEST(SimToolReplay, AFileThatCannotBeReplayedIsOneLineAndExitTwo)
     // Asked to, the sound blocks before the cut replay; the exit code still says the file is cut.
     const Finished salvaged = Sim({"--replay", (dir.path / "cut.rec").string(), "--salvage"});
     EXPECT_EQ(salvaged.exitCode, 2);
+    // What was lost: the cut block, its bytes up to the cut, and where in game time the replay stopped.
+    std::smatch lost;
+    ASSERT_TRUE(std::regex_search(salvaged.out, lost,
+                                  std::regex("salvaged: [0-9]+ blocks replayed; 1 block \\(([0-9]+) bytes\\) after the damage "
+                                             "not replayed; the last game time replayed ([0-9]+:[0-9]{2}|none)")))
+        << salvaged.out;
+    EXPECT_GT(std::stoul(lost[1]), 0u);
+    EXPECT_LT(std::stoul(lost[1]), good.size() / 2);
     EXPECT_NE(salvaged.out.find("identical to the recording (its sound blocks only)"), std::string::npos) << salvaged.out;
     EXPECT_NE(salvaged.err.find("truncated"), std::string::npos) << salvaged.err;
+}
+
+// The plug-in version in a recording's header is block 0's; with the block's checksum made right
+// again, only the version differs from the kept file.
+TEST(SimToolReplay, ARecordingOfAnotherVersionIsReplayedWithAWarning)
+{
+    Scratch dir("version");
+    std::string other = Slurp(QV_TEST_DATA "/recordings/refusal.rec");
+    const size_t version = other.find(QV_PROJECT_VERSION);
+    ASSERT_NE(version, std::string::npos);
+    ASSERT_LT(version, 64u);
+    std::string older = QV_PROJECT_VERSION;
+    older[0] = older[0] == '0' ? '9' : '0';  // the same length: nothing else in the block moves
+    other.replace(version, older.size(), older);
+    ASSERT_EQ(other[9], 'B') << "block 0 follows the signature and a one-byte format version";
+    size_t at = 10, length = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = static_cast<uint8_t>(other[at++]);
+        length |= static_cast<size_t>(byte & 0x7F) << shift;
+        if ((byte & 0x80) == 0)
+            break;
+    }
+    const uint32_t crc = recording::Crc32(reinterpret_cast<const uint8_t*>(other.data() + at), length);
+    for (int i = 0; i < 4; ++i)
+        other[at + length + static_cast<size_t>(i)] = static_cast<char>((crc >> (8 * i)) & 0xFF);
+    std::ofstream(dir.path / "other.rec", std::ios::binary) << other;
+    const Finished f = Sim({"--replay", (dir.path / "other.rec").string()});
+    EXPECT_NE(f.out.find("warning: recorded by plug-in " + older + ", replayed against plug-in " QV_PROJECT_VERSION),
+              std::string::npos)
+        << f.out << f.err;
+    const Finished same = Sim({"--replay", QV_TEST_DATA "/recordings/refusal.rec"});
+    EXPECT_EQ(same.out.find("warning"), std::string::npos) << same.out;
 }
 
 TEST(SimToolReplay, AKeptRecordingReplaysWithItsTimeline)

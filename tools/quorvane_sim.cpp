@@ -20,6 +20,7 @@
 #include <string>
 
 #include "quorvane_version.h"
+#include "sim/observer.h"
 #include "sim/picture.h"
 #include "sim/sim.h"
 #include "sim/static_plugin.h"
@@ -153,8 +154,9 @@ int main(int argc, char** argv)
 
     std::printf("Quorvane in the simulated game: a visit to %s (frames of %u ms, seed %u)\n\n",
                 SimStationName(plan.from), frameMs, seed);
+    // The plug-in's story as a replay of its recording tells it, with what the player did between.
     for (const WorldEvent& e : sim.Events())
-        std::printf("  %s  %s\n", FormatGameTime(e.gameTime).c_str(), e.text.c_str());
+        std::printf("  %s\n", TimelineLine(ObservedEvent{e.frame, e.timeRead, e.gameTime, e.text}).c_str());
     std::printf("\n%zu native calls in %llu frames\n", sim.Log().size(),
                 static_cast<unsigned long long>(sim.Frame()));
     for (const std::string& p : outcome.problems)

@@ -10,13 +10,13 @@
 #include <new>
 #include <string>
 
+#include "quorvane_version.h"
+#include "sim/observer.h"
 #include "sim/picture.h"
 #include "sim/recording_reader.h"
 #include "sim/replay.h"
 
 namespace {
-
-std::string Clock(const ReplayEvent& e) { return e.timeRead ? FormatGameTime(e.gameTime) : std::string("      --      "); }
 
 // Saves one picture; false (with the reason on stderr) when it was not written.
 bool Save(const std::string& dir, const char* name, const std::string& svg)
@@ -45,14 +45,27 @@ int Replay(const std::string& path, const std::string& pictures, bool salvage)
                 header.pluginVersion.c_str(), header.formatVersion);
     for (const auto& s : header.settings)
         std::printf(" %s=%u", s.first.c_str(), s.second);
-    std::printf("\n\n");
+    std::printf("\n");
+    // The replay runs this tool's plug-in: where another version behaves otherwise, it parts
+    // from the recording for that reason alone.
+    if (header.pluginVersion != QuorvaneVersionText)
+        std::printf("  warning: recorded by plug-in %s, replayed against plug-in %s\n", header.pluginVersion.c_str(),
+                    QuorvaneVersionText);
+    std::printf("\n");
 
     const ReplayResult r = ReplaySession(reader);
     // A file changed or cut while it was replayed: the rest of it was not replayed.
     const bool sound = whole && reader.Error().empty();
     for (const ReplayEvent& e : r.timeline)
-        std::printf("  frame %7llu  %s  %s\n", static_cast<unsigned long long>(e.frame), Clock(e).c_str(),
-                    e.text.c_str());
+        std::printf("  %s\n", TimelineLine(e).c_str());
+    if (!whole) {
+        const RecordingReader::Unread lost = reader.UnreadAfterFault();
+        std::printf("\n  salvaged: %zu blocks replayed; %zu block%s (%llu bytes) after the damage not replayed; "
+                    "the last game time replayed %s\n",
+                    reader.ValidBlocks(), lost.blocks, lost.blocks == 1 ? "" : "s",
+                    static_cast<unsigned long long>(lost.bytes),
+                    r.timeRead ? FormatGameTime(r.lastGameTime).c_str() : "none (the clock was never read)");
+    }
 
     bool picturesOk = true;
     if (!pictures.empty()) {
