@@ -49,6 +49,7 @@ TEST_F(MenuWithAWindowThread, ReadsNeverMixTwoEventsAndOnlyWholeEventsCount)
 
     bool moved = false;
     bool bothKinds[2] = {false, false};
+    bool seenOne = false;
     const int32_t first = Journey.MenuOneSelection;
     for (int frame = 0; frame < 2000; ++frame) {
         sim().RunFrame();
@@ -60,8 +61,14 @@ TEST_F(MenuWithAWindowThread, ReadsNeverMixTwoEventsAndOnlyWholeEventsCount)
         moved = moved || Journey.MenuOneSelection != first;
         for (int read = 0; read < 500; ++read) {
             const KeyEvent e = ReadKeyEvent(BothKinds);
-            if (e.Recorded == 0)
+            // Nothing clears this key: once an event is in, every read holds a whole one. A tick
+            // without its flags is an event caught half written.
+            if (e.Recorded == 0) {
+                ASSERT_FALSE(seenOne) << "an event without its flags: a torn event";
+                ASSERT_EQ(e.EventTick, 0u) << "a tick without its flags: a torn event";
                 continue;
+            }
+            seenOne = true;
             ASSERT_NE(e.AltHeld, e.Released) << "a release with Alt or a press without it: a torn event";
             ASSERT_EQ(e.PreviouslyDown, e.Released) << "a torn event";
             bothKinds[e.Released] = true;
