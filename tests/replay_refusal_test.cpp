@@ -305,8 +305,9 @@ TEST(ReplayRefusals, AFolderADeviceAndHugeOrEndlessFilesAreRefusedBeforeTheyAreR
         EXPECT_EQ(f.exitCode, 2) << f.err;
         EXPECT_EQ(f.ErrLines(), 1u) << f.err;
         EXPECT_EQ(f.err.rfind("quorvane-sim: " + c.path.string() + ": " + c.line, 0), 0u) << f.err;
-        if (PeakMeasurable)
+        if (PeakMeasurable) {
             EXPECT_LT(f.peakKiB, LimitKiB) << "peak resident memory";
+        }
     }
 }
 
