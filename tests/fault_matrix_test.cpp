@@ -11,7 +11,7 @@
 #include "sim_fixture.h"
 
 namespace {
-constexpr uint32_t Down = 40, Enter = 13, Backspace = 8;
+constexpr uint32_t Down = 40, Enter = 13;
 }
 
 class FaultAtRiggs : public SimTest {
