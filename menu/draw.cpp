@@ -47,6 +47,7 @@ const char* CopyMarkup(const char* text)
 
     char* copy = Arena + ArenaUsed;
     std::memcpy(copy, MarkupOpen, MarkupOpenLength);
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): the closing tag's copy below ends it
     std::memcpy(copy + MarkupOpenLength, text, length);
     std::memcpy(copy + MarkupOpenLength + length, MarkupClose, MarkupCloseLength + 1);
     ArenaUsed += MarkupOpenLength + length + MarkupCloseLength + 1;

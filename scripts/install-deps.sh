@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need, and nothing that is already there.
 # clang, lld and llvm also build the Microsoft-ABI stand-in hook (clang, lld-link, llvm-dlltool).
+# clang-tidy, clang-format and cppcheck are make lint's.
 # Safe to run again and again.
 set -euo pipefail
 
@@ -11,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   librsvg2-bin zip unzip
   clang libclang-rt-14-dev lld llvm
+  clang-tidy clang-format cppcheck
 )
 
 missing=()

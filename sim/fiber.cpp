@@ -143,8 +143,11 @@ public:
 #endif
     }
     AsmFiber(size_t stackBytes, Entry entry, void* arg)
-        : stack_(new unsigned char[stackBytes]), stackBytes_(stackBytes), entry_(entry), arg_(arg)
+        : stack_(new unsigned char[stackBytes]), entry_(entry), arg_(arg)
     {
+#ifdef QV_ASAN
+        stackBytes_ = stackBytes;
+#endif
 #ifdef QV_TSAN
         tsanFiber_ = __tsan_create_fiber(0);
 #endif
@@ -207,12 +210,15 @@ private:
 #endif
 
     std::unique_ptr<unsigned char[]> stack_;
-    size_t stackBytes_ = 0;
     Entry entry_ = nullptr;
     void* arg_ = nullptr;
+    void* sp_ = nullptr;
+#ifdef QV_ASAN
+    // Where each stack lies, for the address sanitizer's switch annotations.
+    size_t stackBytes_ = 0;
     const void* threadBottom_ = nullptr;
     size_t threadSize_ = 0;
-    void* sp_ = nullptr;
+#endif
 #ifdef QV_TSAN
     void* tsanFiber_ = nullptr;
 #endif

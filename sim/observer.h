@@ -86,7 +86,7 @@ private:
     void ReadMenu();
     void TellInputOutcome(bool final);
     void MenuClosed();
-    static int32_t StationOfItem(const char* item);
+    static int32_t StationOfItem(const char* text);
     void RememberAsked();
 
     // Frames: the one being drawn and the last complete one, each of fixed capacity.

@@ -36,7 +36,7 @@ void Tap(Sim& sim, uint32_t key)
 }
 
 // A line through the origin and the stops, with a junction reported halfway along each leg.
-void Railway(Sim& sim, std::vector<size_t> stations, const std::vector<JunctionSpot>& junctions)
+void Railway(Sim& sim, const std::vector<size_t>& stations, const std::vector<JunctionSpot>& junctions)
 {
     sim.SetTrainPath([stations](Vec3 spawn, bool) {
         std::vector<Vec3> path{spawn};
@@ -226,7 +226,7 @@ std::vector<std::string> PlayIn(PluginModule& plugin, const fs::path& dir, const
             trace.push_back(std::regex_replace(line, std::regex("0x[0-9A-F]{6,}"), "<text>"));
         sim.Unload();
         for (const std::string& e : sim.Errors())
-            c.Check(false, what + ": host error: " + e);
+            c.Check(false, std::string(what).append(": host error: ").append(e));
     }
     fs::current_path(previous, ignored);
     return trace;
@@ -245,7 +245,7 @@ std::vector<std::string> FilesIn(const fs::path& dir)
 fs::path FreshFolder(const char* name)
 {
     std::error_code ignored;
-    const fs::path dir = fs::current_path(ignored) / "recording-folder" / name;
+    fs::path dir = fs::current_path(ignored) / "recording-folder" / name;
     fs::remove_all(dir, ignored);
     fs::create_directories(dir, ignored);
     return dir;
@@ -265,7 +265,7 @@ int RecordingKeepsTheLastTwo(PluginModule& plugin, std::ostream& out)
         kept[i] = FileBytes(dir / "Quorvane.rec");
         RecordingReader reader;
         const bool read = reader.Open((dir / "Quorvane.rec").string());
-        c.Check(read && reader.Closed() && reader.Header().settings.size() > 0 &&
+        c.Check(read && reader.Closed() && !reader.Header().settings.empty() &&
                     reader.Header().settings[0].second == static_cast<uint32_t>(11 + i),
                 session + ": Quorvane.rec is this session's, whole" + (read ? "" : " (" + reader.Error() + ")"));
         if (i > 0)

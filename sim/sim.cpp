@@ -27,11 +27,11 @@ constexpr size_t ScriptStackBytes = 256 * 1024;
 
 } // namespace
 
-Sim::Sim(SimConfig config) : config_(std::move(config)), rng_(config_.seed)
+Sim::Sim(SimConfig config)
+    : config_(std::move(config)), mainFiber_(Fiber::ForCurrentThread()), rng_(config_.seed)
 {
     now_ = config_.startGameTime;
     tick_ = config_.startTick;
-    mainFiber_ = Fiber::ForCurrentThread();
     textRing_.reset(new char[TextSlots * TextSlotBytes]);
     textFrame_.assign(TextSlots, ~uint64_t{0});
     observer_ = std::make_unique<Observer>();

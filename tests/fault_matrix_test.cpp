@@ -16,7 +16,7 @@ constexpr uint32_t Down = 40, Enter = 13;
 
 class FaultAtRiggs : public SimTest {
 protected:
-    void World(SimConfig config = {})
+    void World(const SimConfig& config = {})
     {
         MakeSim(config);
         RouteTrainsThrough(3, {4});

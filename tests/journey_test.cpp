@@ -204,7 +204,7 @@ class TrainAtRiggs : public SimTest {
 protected:
     // A train dispatched at Riggs Station on a path through Flatneck Station, with the route
     // state as given.
-    void Dispatched(std::vector<int32_t> stops, int32_t handleBase = 0x7000, SimConfig config = {})
+    void Dispatched(const std::vector<int32_t>& stops, int32_t handleBase = 0x7000, const SimConfig& config = {})
     {
         MakeSim(config);
         sim().SetTrainHandleBase(handleBase);

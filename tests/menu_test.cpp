@@ -69,7 +69,7 @@ TEST_F(MenuOneAtRiggs, DrawsFifteenSpritesThenTwelveLines)
     for (int row = 0; row < 12; ++row) {
         const DrawItem& t = frame[15 + static_cast<size_t>(row)];
         ASSERT_EQ(t.kind, DrawItem::Text);
-        EXPECT_EQ(t.text, Line(expected[row].c_str())) << row;
+        EXPECT_EQ(t.text, Line(expected[row])) << row;
         EXPECT_EQ(t.x, 0.065f);
         EXPECT_EQ(t.y, static_cast<float>(row) * 0.04f + 0.12f);
         EXPECT_EQ(t.scaleX, 0.4f);

@@ -31,7 +31,7 @@ std::string ReadFile(const std::string& path)
 std::map<std::string, uint64_t> ProductConstants()
 {
     const std::string text = ReadFile(SourceRoot + "/host/natives.h");
-    const std::regex row(R"(constexpr uint64_t (Native\w+) *= *0x([0-9A-Fa-f]+);)");
+    const std::regex row("constexpr uint64_t (Native\\w+) *= *0x([0-9A-Fa-f]+);");
     std::map<std::string, uint64_t> constants;
     for (std::sregex_iterator it(text.begin(), text.end(), row), end; it != end; ++it)
         constants[(*it)[1]] = std::stoull((*it)[2], nullptr, 16);

@@ -30,6 +30,7 @@ std::string Item(int32_t from, int32_t to)
 std::vector<std::string> Lines(const std::vector<ObservedEvent>& timeline)
 {
     std::vector<std::string> lines;
+    lines.reserve(timeline.size());
     for (const ObservedEvent& e : timeline)
         lines.push_back(TimelineLine(e));
     return lines;

@@ -269,7 +269,7 @@ TEST(ReplayRefusals, AFolderADeviceAndHugeOrEndlessFilesAreRefusedBeforeTheyAreR
     ASSERT_EQ(mkfifo((scratch.path / "pipe.rec").c_str(), 0600), 0);  // opened, it would wait for a writer
     // Larger than any recording, and within the largest size but of nothing the writer writes.
     const auto sparse = [&](const char* name, const Bytes& start, off_t size) {
-        const fs::path path = scratch.Write(name, start);
+        fs::path path = scratch.Write(name, start);
         EXPECT_EQ(truncate(path.c_str(), size), 0);
         return path;
     };

@@ -177,7 +177,7 @@ TEST_F(RecordedSession, RecordingOnOrOffTheGameSeesTheSameCalls)
         Buy(3, 6);
         RideToTheEnd(10);
         // Composed texts are the game's own addresses, different in every game; the rest is the same.
-        for (std::string line : sim().Trace())
+        for (const std::string& line : sim().Trace())
             traces[on].push_back(std::regex_replace(line, std::regex("0x[0-9A-F]{9,}"), "<text>"));
         EXPECT_EQ(fs::exists(dir_ / "Quorvane.rec"), on == 1);
         sim().Unload();
@@ -298,9 +298,9 @@ TEST_F(RecordedSession, DamagedTruncatedAndForeignFilesAreOneSentence)
     ASSERT_TRUE(whole.Load(good)) << whole.Error();
     ASSERT_GT(whole.ValidBlocks(), 2u);
 
-    const auto refused = [](std::vector<uint8_t> bytes, const std::string& start) {
+    const auto refused = [](const std::vector<uint8_t>& bytes, const std::string& start) {
         RecordingReader reader;
-        const bool loaded = reader.Load(std::move(bytes));
+        const bool loaded = reader.Load(bytes);
         EXPECT_FALSE(loaded) << start;
         EXPECT_EQ(reader.Error().rfind(start, 0), 0u) << reader.Error();
         EXPECT_EQ(reader.Error().find('\n'), std::string::npos);

@@ -7,7 +7,7 @@
 class TicketBought : public SimTest {
 protected:
     // Buys a ticket at origin for the menu item, with the route's alternative forced.
-    void Ride(size_t origin, std::vector<int32_t> stops, int alternative = -1)
+    void Ride(size_t origin, const std::vector<int32_t>& stops, int alternative = -1)
     {
         MakeSim();
         RouteTrainsThrough(origin, stops);

@@ -86,7 +86,7 @@ protected:
             ADD_FAILURE() << "host error: " << e;
     }
 
-    Sim& MakeSim(SimConfig config = {})
+    Sim& MakeSim(const SimConfig& config = {})
     {
         sim_.reset();
         sim_ = std::make_unique<Sim>(config);
@@ -155,7 +155,7 @@ protected:
 
     // Trains run from their spawn point through the origin, then through the given stations,
     // and on for another 3000 units.
-    void RouteTrainsThrough(size_t origin, std::vector<int32_t> stops)
+    void RouteTrainsThrough(size_t origin, const std::vector<int32_t>& stops)
     {
         sim().SetTrainPath([origin, stops](Vec3 spawn, bool) {
             std::vector<Vec3> path{spawn, SimStationPosition(origin)};

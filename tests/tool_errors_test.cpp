@@ -401,11 +401,12 @@ namespace {
 // A player's game folder as a modder would try the tools in: settings that record and would move
 // the menu's Down to S, and the two recordings the player means to send.
 struct PlayersFolder {
-    PlayersFolder() : scratch("players_folder")
+    PlayersFolder()
+        : scratch("players_folder"),
+          files{{"Quorvane.ini", "[SETTINGS]\r\nRECORD_SESSION=1\r\nMENU_DOWN_KEY=83\r\nMAX_TRAIN_SPEED=99999999999\r\n"},
+                {"Quorvane.rec", std::string("QVREC\0\1the player's session", 27)},
+                {"Quorvane.old.rec", std::string("QVREC\0\1the session before", 25)}}
     {
-        files = {{"Quorvane.ini", "[SETTINGS]\r\nRECORD_SESSION=1\r\nMENU_DOWN_KEY=83\r\nMAX_TRAIN_SPEED=99999999999\r\n"},
-                 {"Quorvane.rec", std::string("QVREC\0\1the player's session", 27)},
-                 {"Quorvane.old.rec", std::string("QVREC\0\1the session before", 25)}};
         for (const auto& f : files)
             std::ofstream(scratch.path / f.first, std::ios::binary) << f.second;
     }

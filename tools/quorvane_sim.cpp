@@ -64,7 +64,7 @@ std::string Footer()
 
 } // namespace
 
-int main(int argc, char** argv)
+static int Main(int argc, char** argv)
 {
     CLI::App app{"Rides the Quorvane plug-in through a simulated visit to a station.", "quorvane-sim"};
     app.option_defaults()->always_capture_default();
@@ -164,4 +164,16 @@ int main(int argc, char** argv)
     for (const std::string& e : sim.Errors())
         std::fprintf(stderr, "host error: %s\n", e.c_str());
     return outcome.problems.empty() && sim.Errors().empty() ? 0 : 1;
+}
+
+// What the options library or the standard library may still throw past the checks above (an
+// allocation, a file system error) ends the run with one line, never with an abort.
+int main(int argc, char** argv)
+{
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quorvane-sim: stopped: %s\n", e.what());
+        return 1;
+    }
 }

@@ -64,7 +64,7 @@ private:
 
 } // namespace
 
-int main(int argc, char** argv)
+static int Main(int argc, char** argv)
 {
     CLI::App app{"A long session of simulated play, with memory and handles sampled every game hour.",
                  "quorvane-soak"};
@@ -155,4 +155,16 @@ int main(int argc, char** argv)
     }
     std::printf("%s\n", verdict.reason.c_str());
     return verdict.kind == SoakVerdict::Flat && kept.empty() ? 0 : 1;
+}
+
+// What the options library or the standard library may still throw past the checks above (an
+// allocation, a file system error) ends the run with one line, never with an abort.
+int main(int argc, char** argv)
+{
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quorvane-soak: stopped: %s\n", e.what());
+        return 1;
+    }
 }

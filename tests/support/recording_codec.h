@@ -63,7 +63,7 @@ inline void Varint(std::vector<uint8_t>& out, uint64_t v)
         out.push_back(static_cast<uint8_t>(v | 0x80));
     out.push_back(static_cast<uint8_t>(v));
 }
-inline uint32_t ZigZag(int32_t v) { return (static_cast<uint32_t>(v) << 1) ^ static_cast<uint32_t>(v >> 31); }
+inline uint32_t ZigZag(int32_t v) { return (static_cast<uint32_t>(v) << 1) ^ (0u - (static_cast<uint32_t>(v) >> 31)); }
 inline void Fixed(std::vector<uint8_t>& out, uint64_t v, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
