@@ -160,7 +160,7 @@ void MenuOneFrameAgainstFloor(benchmark::State& state) { MenuOneFrame(state, fal
 // The same with the session being recorded: the recording's cost on the busiest frame there is.
 void MenuOneFrameRecordingAgainstFloor(benchmark::State& state) { MenuOneFrame(state, true); }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(MenuOneFrameAgainstFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(MenuOneFrameRecordingAgainstFloor)->Unit(benchmark::kMillisecond);

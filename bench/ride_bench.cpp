@@ -74,6 +74,6 @@ void LongestRide(benchmark::State& state)
     state.counters["game_per_wall"] = static_cast<double>(gameMs) / 1000.0 / wallSeconds;
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(LongestRide)->Arg(0)->Arg(1)->ArgName("logging")->Unit(benchmark::kMillisecond);

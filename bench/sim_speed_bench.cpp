@@ -37,10 +37,8 @@ void IdleScan(benchmark::State& state) { Run(state, false, false); }
 void PromptFrameLoop(benchmark::State& state) { Run(state, true, false); }
 void PromptFrameLoopLogged(benchmark::State& state) { Run(state, true, true); }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(IdleScan)->Arg(16)->Arg(33)->Unit(benchmark::kMillisecond);
 BENCHMARK(PromptFrameLoop)->Arg(16)->Arg(33)->Unit(benchmark::kMillisecond);
 BENCHMARK(PromptFrameLoopLogged)->Arg(16)->Unit(benchmark::kMillisecond);
-
-

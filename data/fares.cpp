@@ -12,6 +12,7 @@ struct Fare {
 };
 
 // F(6.50) is the float 6.50f shown as "6.50", exactly as written.
+// clang-format off
 #define F(amount) Fare{amount##f, #amount}
 
 constexpr Fare Fares[StationCount][StationCount] = {
@@ -32,6 +33,7 @@ constexpr Fare Fares[StationCount][StationCount] = {
 };
 
 #undef F
+// clang-format on
 
 template <typename T, typename Pick>
 constexpr StationGrid<T> Build(Pick pick)
@@ -44,7 +46,7 @@ constexpr StationGrid<T> Build(Pick pick)
     return grid;
 }
 
-} // namespace
+}  // namespace
 
 const StationGrid<float> FareTable = Build<float>([](const Fare& f) { return f.dollars; });
 const StationGrid<const char*> FareLabels = Build<const char*>([](const Fare& f) { return f.label; });

@@ -4,8 +4,9 @@
 
 namespace {
 constexpr PaddedVector3 At(float x, float y, float z) { return PaddedVector3{x, 0, y, 0, z, 0}; }
-} // namespace
+}  // namespace
 
+// clang-format off
 const std::array<Station, StationCount> StationTable = {{
     //  name                    position                          spawn point 0                        spawn point 1
     { 0, At(-5226.38f, -3472.46f, -20.5509f), {At(-5234.93f, -3300.77f, -17.2545f), At(-5332.26f, -3605.09f, -21.1388f)}, "Beneditc Point" },
@@ -22,4 +23,5 @@ const std::array<Station, StationCount> StationTable = {{
     {11, At( 1234.25f, -1304.09f,  76.9028f), {At( 1120.14f, -1194.41f,  71.1927f), At( 1344.58f, -1414.62f,  76.0029f)}, "Rhodes" },
     {12, At(  579.422f, 1684.05f, 187.791f),  {At(  819.835f, 1611.23f, 192.649f),  At(  281.906f, 1757.61f, 187.418f)},  "Bacchus Station" },
 }};
+// clang-format on
 static_assert(StationTable.size() == 13, "the service has 13 stations");

@@ -55,7 +55,8 @@ const char* const Controls[] = {"INPUT_FRONTEND_UP", "INPUT_FRONTEND_DOWN", "INP
 Vec3 NearStation(FuzzedDataProvider& in)
 {
     const PaddedVector3& p = StationTable[in.ConsumeIntegralInRange<size_t>(0, StationCount - 1)].Position;
-    return Vec3{p.x + in.ConsumeFloatingPointInRange<float>(-15, 22), p.y + in.ConsumeFloatingPointInRange<float>(-15, 15), p.z};
+    return Vec3{p.x + in.ConsumeFloatingPointInRange<float>(-15, 22),
+                p.y + in.ConsumeFloatingPointInRange<float>(-15, 15), p.z};
 }
 
 // Whether, and how, to rewrite a native's answer. Composed texts are the game's own pointers and
@@ -65,15 +66,15 @@ void MaybeRewrite(FuzzedDataProvider& in, uint64_t hash, uint64_t* result)
     if (hash == NativeComposeText || in.remaining_bytes() == 0 || in.ConsumeIntegralInRange<int>(0, 7) != 0)
         return;
     switch (in.ConsumeIntegralInRange<int>(0, 4)) {
-    case 0: result[0] = in.ConsumeIntegral<uint32_t>(); break;                 // any whole number
-    case 1: result[0] = in.ConsumeBool() ? 1 : 0; break;                       // yes or no
-    case 2: {                                                                  // any float
+    case 0: result[0] = in.ConsumeIntegral<uint32_t>(); break;  // any whole number
+    case 1: result[0] = in.ConsumeBool() ? 1 : 0; break;        // yes or no
+    case 2: {                                                   // any float
         const float f = in.ConsumeFloatingPoint<float>();
         std::memcpy(result, &f, sizeof f);
         break;
     }
     case 3: result[0] = static_cast<uint32_t>(in.ConsumeIntegralInRange<int32_t>(-2, 40)); break;
-    default:                                                                   // a vector
+    default:  // a vector
         for (int i = 0; i < 3; ++i) {
             const float f = in.ConsumeFloatingPointInRange<float>(-6000, 6000);
             std::memcpy(reinterpret_cast<char*>(result) + 8 * i, &f, sizeof f);
@@ -90,9 +91,15 @@ void Act(FuzzedDataProvider& in, Sim& sim)
     case 3: sim.ReleaseKey(in.PickValueInArray({8u, 13u, 38u, 40u})); break;
     case 4: sim.PadHold(in.PickValueInArray(Controls)); break;
     case 5: sim.PadRelease(in.PickValueInArray(Controls)); break;
-    case 6: if (sim.LivePrompt() != nullptr) sim.UsePrompt(); break;
+    case 6:
+        if (sim.LivePrompt() != nullptr)
+            sim.UsePrompt();
+        break;
     case 7: sim.MovePlayerTo(NearStation(in)); break;
-    case 8: sim.MovePlayerTo(Vec3{in.ConsumeFloatingPointInRange<float>(-6000, 4000), in.ConsumeFloatingPointInRange<float>(-4000, 2000), 50}); break;
+    case 8:
+        sim.MovePlayerTo(Vec3{in.ConsumeFloatingPointInRange<float>(-6000, 4000),
+                              in.ConsumeFloatingPointInRange<float>(-4000, 2000), 50});
+        break;
     case 9: sim.SetPlayerExists(in.ConsumeBool()); break;
     case 10: sim.SetPlayerCanInteract(in.ConsumeBool()); break;
     case 11: sim.SetPlayerOccupied(in.ConsumeBool()); break;
@@ -104,14 +111,16 @@ void Act(FuzzedDataProvider& in, Sim& sim)
     case 17: sim.SetTick(in.ConsumeIntegral<uint32_t>()); break;
     case 18: sim.SetUsingKeyboard(in.ConsumeBool()); break;
     case 19: sim.RunFor(in.ConsumeIntegralInRange<int64_t>(0, 120000)); break;
-    case 20: case 21: {  // a key tapped: pressed in one frame, released in the next
+    case 20:
+    case 21: {  // a key tapped: pressed in one frame, released in the next
         const uint32_t key = in.PickValueInArray({8u, 13u, 13u, 38u, 40u});
         sim.PressKey(key);
         sim.RunFrame();
         sim.ReleaseKey(key);
         break;
     }
-    case 22: case 23:  // take the prompt, let the menu's input gate open, and accept
+    case 22:
+    case 23:  // take the prompt, let the menu's input gate open, and accept
         if (sim.LivePrompt() != nullptr) {
             sim.UsePrompt();
             sim.RunFor(200);
@@ -124,7 +133,7 @@ void Act(FuzzedDataProvider& in, Sim& sim)
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -151,8 +160,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::ofstream ini(path, std::ios::binary);
         ini << "[SETTINGS]\nRECORD_SESSION=" << (record ? 1 : 0) << "\n";
         if (in.ConsumeBool()) {
-            ini << "MAX_TRAIN_SPEED=" << in.ConsumeRandomLengthString(24) << "\nMENU_UP_KEY="
-                << in.ConsumeRandomLengthString(12) << "\nMENU_DOWN_KEY=" << in.ConsumeRandomLengthString(12) << "\n";
+            ini << "MAX_TRAIN_SPEED=" << in.ConsumeRandomLengthString(24)
+                << "\nMENU_UP_KEY=" << in.ConsumeRandomLengthString(12)
+                << "\nMENU_DOWN_KEY=" << in.ConsumeRandomLengthString(12) << "\n";
         }
     }
 
@@ -172,15 +182,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         sim.AddPed(ped);
     }
     for (int i = in.ConsumeIntegralInRange<int>(0, 3); i > 0; --i) {
-        sim.AddJunctionSpot(JunctionSpot{NearStation(in), in.ConsumeFloatingPointInRange<float>(0, 3000),
-                                         in.ConsumeIntegralInRange<int32_t>(-1, 25), in.ConsumeIntegralInRange<int32_t>(-1, 20),
-                                         in.ConsumeIntegralInRange<int32_t>(-1, 25)});
+        sim.AddJunctionSpot(JunctionSpot{
+            NearStation(in), in.ConsumeFloatingPointInRange<float>(0, 3000), in.ConsumeIntegralInRange<int32_t>(-1, 25),
+            in.ConsumeIntegralInRange<int32_t>(-1, 20), in.ConsumeIntegralInRange<int32_t>(-1, 25)});
     }
     sim.SetPlayerExists(!in.ConsumeBool());
     sim.MovePlayerTo(NearStation(in));
-    sim.SetAnswerHook([&answers](uint64_t hash, const uint64_t*, int, uint64_t* result) {
-        MaybeRewrite(answers, hash, result);
-    });
+    sim.SetAnswerHook(
+        [&answers](uint64_t hash, const uint64_t*, int, uint64_t* result) { MaybeRewrite(answers, hash, result); });
 
     sim.Load(plugin);
     // Each action comes after a pause of its own, so a short input spans minutes of play.

@@ -61,7 +61,7 @@ std::vector<uint8_t> Repaired(const uint8_t* data, size_t size)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

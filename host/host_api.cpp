@@ -6,7 +6,15 @@
 uint32_t WaitGeneration = 0;
 
 HostApi Host = {
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
     &PlatformTickCount,
     &PlatformReadProfileInt,
     &PlatformRecordingOpen,

@@ -18,9 +18,8 @@ static_assert(sizeof(PaddedVector3) == 24, "natives hand back vectors as three p
 using ScriptEntryFn = void (*)();
 // virtual key, repeat count, scan code, extended, Alt held, was down before, is up now:
 // the fields of a Windows keystroke message, in the order the script hook passes them.
-using KeyboardHandlerFn = void (*)(uint32_t key, uint16_t repeats, uint8_t scanCode,
-                                   int32_t isExtended, int32_t isWithAlt,
-                                   int32_t wasDownBefore, int32_t isUpNow);
+using KeyboardHandlerFn = void (*)(uint32_t key, uint16_t repeats, uint8_t scanCode, int32_t isExtended,
+                                   int32_t isWithAlt, int32_t wasDownBefore, int32_t isUpNow);
 
 struct HostApi {
     // The nine functions of the script hook.
@@ -36,8 +35,7 @@ struct HostApi {
 
     // The two operating-system calls the plug-in makes: GetTickCount and GetPrivateProfileIntA.
     uint32_t (*tickCount)();
-    uint32_t (*readProfileInt)(const char* section, const char* key, int32_t defaultValue,
-                               const char* path);
+    uint32_t (*readProfileInt)(const char* section, const char* key, int32_t defaultValue, const char* path);
 
     // The session recording's file, used only when RECORD_SESSION=1. Open moves an existing file
     // to previousPath (replacing one there) and makes a new one; it answers null, touching nothing,
@@ -55,8 +53,7 @@ extern HostApi Host;
 // The platform's own implementations of the OS calls (win32_entry.cpp on Windows,
 // posix_platform.cpp elsewhere); Host starts out pointing at them.
 uint32_t PlatformTickCount();
-uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue,
-                                const char* path);
+uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue, const char* path);
 void* PlatformRecordingOpen(const char* path, const char* previousPath);
 bool PlatformRecordingWrite(void* file, const void* bytes, uint32_t count);
 void PlatformRecordingClose(void* file);

@@ -57,7 +57,10 @@ inline uint32_t Read<uint32_t>(const uint64_t* slots)
     return v;
 }
 template <>
-inline bool Read<bool>(const uint64_t* slots) { return Read<uint32_t>(slots) != 0; }
+inline bool Read<bool>(const uint64_t* slots)
+{
+    return Read<uint32_t>(slots) != 0;
+}
 template <>
 inline float Read<float>(const uint64_t* slots)
 {
@@ -66,7 +69,10 @@ inline float Read<float>(const uint64_t* slots)
     return v;
 }
 template <>
-inline Opaque Read<Opaque>(const uint64_t* slots) { return Opaque{slots[0]}; }
+inline Opaque Read<Opaque>(const uint64_t* slots)
+{
+    return Opaque{slots[0]};
+}
 template <>
 inline PaddedVector3 Read<PaddedVector3>(const uint64_t* slots)
 {
@@ -75,7 +81,7 @@ inline PaddedVector3 Read<PaddedVector3>(const uint64_t* slots)
     return v;
 }
 
-} // namespace slot
+}  // namespace slot
 
 // What a session recording keeps of each argument and result, by type (see host/recorder.h).
 namespace slot {
@@ -88,16 +94,22 @@ inline ArgNote NoteOf(const char* text) { return {recording::TextArg, 0, text, n
 // An address: the variable's value going in; the recorder reads it again after the call.
 inline ArgNote NoteOf(int32_t* out) { return {recording::OutArg, static_cast<uint32_t>(*out), nullptr, out}; }
 inline ArgNote NoteOf(Opaque v) { return {recording::OpaqueArg, v.bits, nullptr, nullptr}; }
-inline ArgNote NoteOf(SignWidened v) { return {recording::WidenedArg, static_cast<uint32_t>(v.handle), nullptr, nullptr}; }
+inline ArgNote NoteOf(SignWidened v)
+{
+    return {recording::WidenedArg, static_cast<uint32_t>(v.handle), nullptr, nullptr};
+}
 
 inline ResultNote ResultOf(int32_t v) { return {recording::IntResult, {static_cast<uint32_t>(v), 0, 0}}; }
 inline ResultNote ResultOf(uint32_t v) { return {recording::IntResult, {v, 0, 0}}; }
 inline ResultNote ResultOf(bool v) { return {recording::IntResult, {v ? 1u : 0u, 0, 0}}; }
 inline ResultNote ResultOf(float v) { return {recording::FloatResult, {From(v), 0, 0}}; }
 inline ResultNote ResultOf(Opaque v) { return {recording::OpaqueResult, {v.bits, 0, 0}}; }
-inline ResultNote ResultOf(const PaddedVector3& v) { return {recording::VectorResult, {From(v.x), From(v.y), From(v.z)}}; }
+inline ResultNote ResultOf(const PaddedVector3& v)
+{
+    return {recording::VectorResult, {From(v.x), From(v.y), From(v.z)}};
+}
 
-} // namespace slot
+}  // namespace slot
 
 // Invoke<int32_t>(NativeGameTime), Invoke<void>(NativePromptRemove, prompt), ...
 template <typename R, typename... Args>
@@ -145,4 +157,3 @@ inline uint32_t ScriptTickCount()
         RecordTick(tick);
     return tick;
 }
-

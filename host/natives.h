@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+// clang-format off
 // Player, entities, world
 constexpr uint64_t NativePlayerPed            = 0x096275889B8E0EE0; // () -> player's character
 constexpr uint64_t NativeEntityExists         = 0xD42BD6EB2E0F1677; // (entity) -> yes/no
@@ -78,3 +79,4 @@ constexpr uint64_t NativeTrainAnnounce        = 0xCFE122EC635CC2B2; // (train si
 constexpr uint64_t NativeTrainJunction        = 0x09034479E6E3E269; // (train, &track, &index)
 constexpr uint64_t NativeTrainTrack           = 0x865FEC2FA899F29C; // (train sign-widened) -> int
 constexpr uint64_t NativeSetJunction          = 0xE6C5E2125EB210C1; // (track sign-widened, index, state)
+// clang-format on

@@ -21,8 +21,7 @@ uint32_t PlatformTickCount()
                                  static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
-uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue,
-                                const char* path)
+uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue, const char* path)
 {
     return ReadProfileInt(section, key, defaultValue, path);
 }
@@ -40,11 +39,8 @@ std::string LocalPath(const char* path)
 }
 
 // The handle is the descriptor plus one, so that descriptor 0 is not the null of a failed open.
-int Descriptor(void* file)
-{
-    return static_cast<int>(reinterpret_cast<intptr_t>(file) - 1);
-}
-} // namespace
+int Descriptor(void* file) { return static_cast<int>(reinterpret_cast<intptr_t>(file) - 1); }
+}  // namespace
 
 void* PlatformRecordingOpen(const char* path, const char* previousPath)
 {
@@ -83,7 +79,4 @@ bool PlatformRecordingWrite(void* file, const void* bytes, uint32_t count)
     return true;
 }
 
-void PlatformRecordingClose(void* file)
-{
-    close(Descriptor(file));
-}
+void PlatformRecordingClose(void* file) { close(Descriptor(file)); }

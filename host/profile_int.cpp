@@ -32,8 +32,7 @@ bool EqualsIgnoringCase(const std::string& a, const char* b)
 {
     size_t i = 0;
     for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     }
     return i == a.size() && b[i] == '\0';
@@ -126,7 +125,7 @@ int DigitValue(unsigned char c)
     return 99;
 }
 
-} // namespace
+}  // namespace
 
 uint32_t ParseProfileInt(const char* value)
 {
@@ -153,8 +152,7 @@ uint32_t ParseProfileInt(const char* value)
     return negative ? 0u - result : result;
 }
 
-uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
-                        const char* path)
+uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue, const char* path)
 {
     std::string bytes;
     if (!ReadFile(path, bytes))
@@ -162,8 +160,7 @@ uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultVal
     return ProfileIntFromText(bytes.data(), bytes.size(), section, key, defaultValue);
 }
 
-uint32_t ProfileIntFromText(const char* text, size_t length, const char* section, const char* key,
-                            int32_t defaultValue)
+uint32_t ProfileIntFromText(const char* text, size_t length, const char* section, const char* key, int32_t defaultValue)
 {
     const uint32_t fallback = static_cast<uint32_t>(defaultValue);
     std::string value;

@@ -6,8 +6,7 @@
 #include <cstdint>
 
 // Backslashes in path are taken as directory separators.
-uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
-                        const char* path);
+uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue, const char* path);
 
 // The same, over the file's contents already read (bytes as on disk).
 uint32_t ProfileIntFromText(const char* text, size_t length, const char* section, const char* key,

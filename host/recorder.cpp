@@ -244,7 +244,8 @@ void Out::TextCode(const char* text)
     if (seen.address == text) {
         const TextSlot& t = Texts[seen.slot];
         // strncmp stops at the text's end, so a shorter text now at the address is never read past.
-        if (std::strncmp(TextPool + t.offset, text, t.length) == 0 && (t.length == MaxTextBytes || text[t.length] == 0)) {
+        if (std::strncmp(TextPool + t.offset, text, t.length) == 0 &&
+            (t.length == MaxTextBytes || text[t.length] == 0)) {
             Varint(FirstReference + t.number);
             return;
         }
@@ -265,8 +266,8 @@ void Out::TextCode(const char* text)
     }
     if (TextCount < TextNumbers && PoolUsed + length <= TextPoolBytes) {
         std::memcpy(TextPool + PoolUsed, text, length);
-        Texts[slot] = TextSlot{static_cast<uint32_t>(PoolUsed), static_cast<uint32_t>(length), fingerprint,
-                               TextCount++, true};
+        Texts[slot] =
+            TextSlot{static_cast<uint32_t>(PoolUsed), static_cast<uint32_t>(length), fingerprint, TextCount++, true};
         PoolUsed += length;
         seen = SeenAt{text, slot};
         Varint(DefineCode);
@@ -277,7 +278,7 @@ void Out::TextCode(const char* text)
     Bytes(text, length);
 }
 
-} // namespace
+}  // namespace
 
 uint64_t RecordingSizeCap = DefaultRecordingSizeCap;
 
@@ -355,15 +356,9 @@ void RecordCall(uint64_t hash, const ArgNote* args, int count, const ResultNote&
         const ArgNote& a = args[i];
         out.Byte(a.kind);
         switch (a.kind) {
-        case TextArg:
-            out.TextCode(a.text != nullptr ? a.text : "");
-            break;
-        case FloatArg:
-            out.Fixed32(static_cast<uint32_t>(a.value));
-            break;
-        case OpaqueArg:
-            out.Fixed64(a.value);
-            break;
+        case TextArg: out.TextCode(a.text != nullptr ? a.text : ""); break;
+        case FloatArg: out.Fixed32(static_cast<uint32_t>(a.value)); break;
+        case OpaqueArg: out.Fixed64(a.value); break;
         default:  // whole numbers, widened handles, an address's value before
             out.Varint(ZigZag(static_cast<int32_t>(a.value)));
             break;
@@ -371,21 +366,14 @@ void RecordCall(uint64_t hash, const ArgNote* args, int count, const ResultNote&
     }
     out.Byte(result.kind);
     switch (result.kind) {
-    case IntResult:
-        out.Varint(ZigZag(static_cast<int32_t>(result.value[0])));
-        break;
-    case FloatResult:
-        out.Fixed32(static_cast<uint32_t>(result.value[0]));
-        break;
-    case OpaqueResult:
-        out.Fixed64(result.value[0]);
-        break;
+    case IntResult: out.Varint(ZigZag(static_cast<int32_t>(result.value[0]))); break;
+    case FloatResult: out.Fixed32(static_cast<uint32_t>(result.value[0])); break;
+    case OpaqueResult: out.Fixed64(result.value[0]); break;
     case VectorResult:
         for (uint64_t v : result.value)
             out.Fixed32(static_cast<uint32_t>(v));
         break;
-    default:
-        break;
+    default: break;
     }
     for (int i = 0; i < count; ++i) {
         if (args[i].kind == OutArg)

@@ -34,14 +34,14 @@ void StopSessionRecording();
 
 // One native call: what was pushed, and what the plug-in read back.
 struct ArgNote {
-    uint8_t kind;           // recording::ArgKind
-    uint64_t value;         // the 32-bit value, float bits or opaque value; an address's value before
-    const char* text;       // a text argument
-    const int32_t* out;     // an address argument, read again after the call
+    uint8_t kind;        // recording::ArgKind
+    uint64_t value;      // the 32-bit value, float bits or opaque value; an address's value before
+    const char* text;    // a text argument
+    const int32_t* out;  // an address argument, read again after the call
 };
 struct ResultNote {
-    uint8_t kind;           // recording::ResultKind
-    uint64_t value[3];      // a 32-bit value or float bits, an opaque value, or a vector's x, y, z bits
+    uint8_t kind;       // recording::ResultKind
+    uint64_t value[3];  // a 32-bit value or float bits, an opaque value, or a vector's x, y, z bits
 };
 // Called after the call returns and its result is read; the argument notes were taken before it.
 void RecordCall(uint64_t hash, const ArgNote* args, int count, const ResultNote& result);

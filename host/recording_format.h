@@ -19,13 +19,13 @@ constexpr uint32_t MaxBlockPayload = 128 * 1024;
 
 // Records, each a tag byte and its fields.
 enum Tag : uint8_t {
-    HeaderTag = 'H',   // format version, plug-in version, the settings read
-    CallTag = 'C',     // one native call: hash, arguments, result, values written back
-    WaitTag = 'W',     // scriptWait returned
-    TickTag = 'T',     // the script read GetTickCount
-    KeyTag = 'K',      // the script read a key's state
-    PedsTag = 'P',     // worldGetAllPeds answered
-    EndTag = 'E',      // the recording ends here
+    HeaderTag = 'H',  // format version, plug-in version, the settings read
+    CallTag = 'C',    // one native call: hash, arguments, result, values written back
+    WaitTag = 'W',    // scriptWait returned
+    TickTag = 'T',    // the script read GetTickCount
+    KeyTag = 'K',     // the script read a key's state
+    PedsTag = 'P',    // worldGetAllPeds answered
+    EndTag = 'E',     // the recording ends here
 };
 
 // How an argument was pushed.
@@ -71,8 +71,8 @@ constexpr size_t MaxHeaderTextBytes = 64;
 constexpr size_t WriterBufferBytes = MaxBlockPayload;
 
 enum EndReason : uint32_t {
-    EndUnloaded = 1,   // the plug-in was unloaded
-    EndSizeCap = 2,    // the recording reached its size cap; the plug-in went on without it
+    EndUnloaded = 1,  // the plug-in was unloaded
+    EndSizeCap = 2,   // the recording reached its size cap; the plug-in went on without it
 };
 
 // CRC-32 (IEEE, reflected, as zip and PNG use) of each block's payload, eight bytes a step
@@ -117,9 +117,6 @@ constexpr uint32_t ZigZag(int32_t v)
 {
     return (static_cast<uint32_t>(v) << 1) ^ (0u - (static_cast<uint32_t>(v) >> 31));  // all ones for a negative v
 }
-constexpr int32_t UnZigZag(uint32_t v)
-{
-    return static_cast<int32_t>((v >> 1) ^ (0u - (v & 1u)));
-}
+constexpr int32_t UnZigZag(uint32_t v) { return static_cast<int32_t>((v >> 1) ^ (0u - (v & 1u))); }
 
-} // namespace recording
+}  // namespace recording

@@ -6,13 +6,9 @@
 #include "host/host_api.h"
 #include "plugin/script.h"
 
-uint32_t PlatformTickCount()
-{
-    return GetTickCount();
-}
+uint32_t PlatformTickCount() { return GetTickCount(); }
 
-uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue,
-                                const char* path)
+uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue, const char* path)
 {
     return GetPrivateProfileIntA(section, key, defaultValue, path);
 }
@@ -27,8 +23,8 @@ void* PlatformRecordingOpen(const char* path, const char* previousPath)
     if (!MoveFileExA(path, previousPath, MOVEFILE_REPLACE_EXISTING) && GetLastError() != ERROR_FILE_NOT_FOUND)
         return nullptr;
     // CREATE_NEW: a file that appeared under the name since is not ours to truncate.
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     return file == INVALID_HANDLE_VALUE ? nullptr : file;
 }
 
@@ -55,10 +51,7 @@ bool PlatformRecordingWrite(void* file, const void* bytes, uint32_t count)
     return true;
 }
 
-void PlatformRecordingClose(void* file)
-{
-    CloseHandle(static_cast<HANDLE>(file));
-}
+void PlatformRecordingClose(void* file) { CloseHandle(static_cast<HANDLE>(file)); }
 
 namespace {
 
@@ -103,8 +96,7 @@ bool BindFrom(HMODULE module, HostApi& api)
 bool HoldModule(void* codeInIt)
 {
     HMODULE held = nullptr;
-    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(codeInIt), &held) !=
-           FALSE;
+    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(codeInIt), &held) != FALSE;
 }
 
 // Looks through the process's modules, in the order the process loaded them, for the first one
@@ -137,7 +129,7 @@ bool bound = false;
 // The settings are read while the library loads, before DllMain.
 const bool staticInitDone = (PluginStaticInit(), true);
 
-} // namespace
+}  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {

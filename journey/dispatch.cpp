@@ -19,7 +19,7 @@ constexpr int32_t CreationDeadlineMs = 5000;
 constexpr uint32_t CreationRetryMs = 100;
 constexpr int32_t AbandonAfterMs = 25000;
 constexpr int32_t PedCapacity = 500;
-constexpr float PedDumpX = 2200.0f;   // far from every station
+constexpr float PedDumpX = 2200.0f;  // far from every station
 constexpr float PedDumpY = -6000.0f;
 
 bool Exists(int32_t entity) { return Invoke<bool>(NativeEntityExists, entity); }
@@ -47,12 +47,9 @@ void ReleaseAssets()
         Invoke<void>(NativeAssetRelease, asset);
 }
 
-void EndDispatch()
-{
-    Invoke<void>(NativeTransitionEnd, TransitionMs);
-}
+void EndDispatch() { Invoke<void>(NativeTransitionEnd, TransitionMs); }
 
-} // namespace
+}  // namespace
 
 void ClearAwayPed(int32_t* slot)
 {
@@ -103,8 +100,8 @@ void DispatchTrain()
             int32_t index = RandomIntInclusive(listSize - 1);
             if (index < 0 || index >= listSize)
                 index = 0;  // an answer outside the list never indexes it
-            Journey.Train = Invoke<int32_t>(NativeCreateTrain, TrainListOne[static_cast<size_t>(index)],
-                                            spawn.x, spawn.y, spawn.z, Journey.TrainDirection, 1, 1, 1);
+            Journey.Train = Invoke<int32_t>(NativeCreateTrain, TrainListOne[static_cast<size_t>(index)], spawn.x,
+                                            spawn.y, spawn.z, Journey.TrainDirection, 1, 1, 1);
             // A train that exists is kept even when its attempt ran past the deadline; dropping
             // it would leave a train nobody owns.
             if (GameTimeBefore(creationDeadline, GameTime()) && !Exists(Journey.Train)) {

@@ -10,15 +10,14 @@ void ApplyJunctionSettings()
 {
     if (RouteJunctions.empty())
         return;
-    Invoke<void>(NativeTrainJunction, Journey.Train, &Journey.ReportedJunctionTrack,
-                 &Journey.ReportedJunctionIndex);
+    Invoke<void>(NativeTrainJunction, Journey.Train, &Journey.ReportedJunctionTrack, &Journey.ReportedJunctionIndex);
     Journey.ReportedTrainTrack = Invoke<int32_t>(NativeTrainTrack, SignWidened{Journey.Train});
     // Every matching entry, in order; the switch names the junction the host reported.
     for (const JunctionSetting& setting : RouteJunctions) {
         if (setting.JunctionIndex == Journey.ReportedJunctionIndex &&
             setting.TrackIndex == Journey.ReportedTrainTrack) {
-            Invoke<void>(NativeSetJunction, SignWidened{Journey.ReportedJunctionTrack},
-                         Journey.ReportedJunctionIndex, setting.SwitchState);
+            Invoke<void>(NativeSetJunction, SignWidened{Journey.ReportedJunctionTrack}, Journey.ReportedJunctionIndex,
+                         setting.SwitchState);
         }
     }
 }

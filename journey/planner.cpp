@@ -33,7 +33,7 @@ void WriteJunctions(const PlannedJunctions& planned)
     }
 }
 
-} // namespace
+}  // namespace
 
 void ClearRoute()
 {

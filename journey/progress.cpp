@@ -29,10 +29,7 @@ constexpr float BrakingFactor = 0.0289f;
 constexpr float HaltedBelow = 0.01f;
 constexpr float RampIncrement = 0.05f;
 
-PaddedVector3 TrainPositionNow()
-{
-    return Invoke<PaddedVector3>(NativeEntityPosition, Journey.Train, 0, 0);
-}
+PaddedVector3 TrainPositionNow() { return Invoke<PaddedVector3>(NativeEntityPosition, Journey.Train, 0, 0); }
 
 void SetTravelSpeed(float speed) { Invoke<void>(NativeTrainTravelSpeed, Journey.Train, speed); }
 void SetImmediateSpeed(float speed) { Invoke<void>(NativeTrainImmediateSpeed, Journey.Train, speed); }
@@ -115,7 +112,7 @@ void Stand(int32_t haltEnd)
     }
 }
 
-} // namespace
+}  // namespace
 
 void StationStop(bool boarding)
 {
@@ -131,9 +128,8 @@ void StationStop(bool boarding)
     const int32_t giveUp = GameTimeAfter(GameTime(), StopGiveUpMs);
     if (!boarding && !HasNextStop())
         return;  // no stop left to serve
-    const PaddedVector3& station = boarding
-        ? StationTable[static_cast<size_t>(Journey.OriginIndex)].Position
-        : NextStopPosition();
+    const PaddedVector3& station =
+        boarding ? StationTable[static_cast<size_t>(Journey.OriginIndex)].Position : NextStopPosition();
     if (!Approach(station, giveUp))
         return;
     Stand(Brake(boarding));

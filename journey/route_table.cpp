@@ -46,6 +46,7 @@ constexpr int Any = AnyDestination;
 // Valentine, (1, 1, off), as 7 -> 11 alternative 1 does; the other four settings follow.
 #define EMERALD_EAST J({{1, 1, Off}, {1, 5, Off}, {0, 18, On}, {12, 2, On}, {0, 13, Off}})
 
+// clang-format off
 constexpr RouteRow Routes[] = {
     //  from to  alternative  dir    junctions: (track, junction, state), in order                      stops
     R(0,  Any, Only,     DFlip, WEST_LINE,                                                              S({1, 2})),
@@ -186,6 +187,7 @@ constexpr RouteRow Routes[] = {
     R(12, 11,  A(0, 2),  D0,    J({{0, 2, Off}}),                                                       S({5, 3, 4, 11})),
     R(12, 11,  A(1, 2),  D1,    J({{0, 15, On}, {12, 1, On}, {14, 3, On}, {0, 19, Off}}),               S({8, 9, 10, 11})),
 };
+// clang-format on
 
 #undef WEST_LINE
 #undef EMERALD_EAST
@@ -203,11 +205,10 @@ constexpr bool RowsAreWellFormed()
         const bool continues = i > 0 && Routes[i - 1].from == r.from && Routes[i - 1].to == r.to;
         if (continues != (r.alternative > 0))
             return false;
-        if (continues && (Routes[i - 1].alternative != r.alternative - 1 ||
-                          Routes[i - 1].alternatives != r.alternatives))
+        if (continues &&
+            (Routes[i - 1].alternative != r.alternative - 1 || Routes[i - 1].alternatives != r.alternatives))
             return false;
-        if (i > 0 && (Routes[i - 1].from > r.from ||
-                      (Routes[i - 1].from == r.from && Routes[i - 1].to > r.to)))
+        if (i > 0 && (Routes[i - 1].from > r.from || (Routes[i - 1].from == r.from && Routes[i - 1].to > r.to)))
             return false;
     }
     return true;
@@ -217,7 +218,7 @@ static_assert(RowsAreWellFormed(), "rows sorted by pair, alternatives consecutiv
 static_assert(RowCount == 4 + 9 + 9 + 9 + 14 + 11 + 15 + 16 + 20 + 10 + 10,
               "every route of the table, alternatives included");
 
-} // namespace
+}  // namespace
 
 RouteChoice FindRoutes(int32_t origin, int32_t destination)
 {
@@ -229,7 +230,4 @@ RouteChoice FindRoutes(int32_t origin, int32_t destination)
     return RouteChoice{nullptr, 0};
 }
 
-const PlannedJunctions& ArmadilloJunctions()
-{
-    return Routes[1].junctions;
-}
+const PlannedJunctions& ArmadilloJunctions() { return Routes[1].junctions; }

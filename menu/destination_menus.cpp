@@ -23,6 +23,7 @@ struct MenuItem {
 };
 
 // Stations 3 to 12, alphabetical; the menus spell their own names.
+// clang-format off
 constexpr MenuItem MenuOneItems[] = {
     //  station  selectable prefix         at its own station
     {  8,        "Annesburg - ",           "Annesburg" },         // 0, row 1
@@ -47,6 +48,7 @@ constexpr MenuItem MenuTwoItems[] = {
     { CloseItem, "Close",                  nullptr },             // 3, row 4
 };
 static_assert(sizeof MenuTwoItems / sizeof MenuTwoItems[0] == 4, "menu two: 3 stations and Close");
+// clang-format on
 
 enum : int32_t { MenuClosed = -1, MenuStillOpen = 0 };
 
@@ -70,8 +72,7 @@ int32_t RunMenu(const MenuItem (&items)[N], int32_t& selection)
 
     // The player's own station cannot be chosen: nothing is read while it is highlighted.
     const MenuItem& chosen = items[selection];
-    if (chosen.station != Journey.OriginIndex &&
-        ReadAcceptOrCancel() == AcceptInput) {
+    if (chosen.station != Journey.OriginIndex && ReadAcceptOrCancel() == AcceptInput) {
         if (chosen.station == CloseItem)
             return MenuClosed;
         return BuyTicket(chosen.station);
@@ -84,8 +85,7 @@ int32_t RunMenu(const MenuItem (&items)[N], int32_t& selection)
         if (item.station == Journey.OriginIndex) {
             DrawMenuTextGrey(item.name, i + 1);
         } else {
-            std::snprintf(line, sizeof line, "%s%s$", item.prefix,
-                          FareLabels[Journey.OriginIndex][item.station]);
+            std::snprintf(line, sizeof line, "%s%s$", item.prefix, FareLabels[Journey.OriginIndex][item.station]);
             DrawMenuText(line, i + 1);
         }
     }
@@ -93,7 +93,7 @@ int32_t RunMenu(const MenuItem (&items)[N], int32_t& selection)
     return MenuStillOpen;
 }
 
-} // namespace
+}  // namespace
 
 int32_t DestinationMenuOne() { return RunMenu(MenuOneItems, Journey.MenuOneSelection); }
 int32_t DestinationMenuTwo() { return RunMenu(MenuTwoItems, Journey.MenuTwoSelection); }

@@ -66,16 +66,15 @@ void DrawLine(const char* text, int32_t row, bool grey)
     Invoke<void>(NativeDisplayText, coloured, TextX, MenuTextY(row));
 }
 
-} // namespace
+}  // namespace
 
 float MenuTextY(int32_t row) { return static_cast<float>(row) * RowHeight + FirstTextY; }
 float MenuBarY(int32_t row) { return static_cast<float>(row) * RowHeight + FirstBarY; }
 
-void DrawMenuSprite(float y, float width, float height, int32_t red, int32_t green, int32_t blue,
-                    int32_t alpha)
+void DrawMenuSprite(float y, float width, float height, int32_t red, int32_t green, int32_t blue, int32_t alpha)
 {
-    Invoke<void>(NativeDrawSprite, "generic_textures", "hud_menu_4a", MenuX, y, width, height, 0.0f,
-                 red, green, blue, alpha, 0);
+    Invoke<void>(NativeDrawSprite, "generic_textures", "hud_menu_4a", MenuX, y, width, height, 0.0f, red, green, blue,
+                 alpha, 0);
 }
 
 void DrawSelectionHighlight(int32_t row)

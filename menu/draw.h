@@ -8,8 +8,7 @@
 float MenuTextY(int32_t row);
 float MenuBarY(int32_t row);
 
-void DrawMenuSprite(float y, float width, float height, int32_t red, int32_t green, int32_t blue,
-                    int32_t alpha);
+void DrawMenuSprite(float y, float width, float height, int32_t red, int32_t green, int32_t blue, int32_t alpha);
 void DrawSelectionHighlight(int32_t row);
 void DrawMenuText(const char* text, int32_t row);
 void DrawMenuTextGrey(const char* text, int32_t row);

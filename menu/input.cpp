@@ -33,17 +33,11 @@ void Acknowledge()
 
 uint32_t Control(const char* name) { return Invoke<uint32_t>(NativeHashOfName, name); }
 
-bool PadHeld(const char* control)
-{
-    return Invoke<int32_t>(NativeControlIsHeld, Pad, Control(control)) != 0;
-}
+bool PadHeld(const char* control) { return Invoke<int32_t>(NativeControlIsHeld, Pad, Control(control)) != 0; }
 
-bool PadReleased(const char* control)
-{
-    return Invoke<int32_t>(NativeControlJustReleased, Pad, Control(control)) != 0;
-}
+bool PadReleased(const char* control) { return Invoke<int32_t>(NativeControlJustReleased, Pad, Control(control)) != 0; }
 
-} // namespace
+}  // namespace
 
 void NavigateMenu(int32_t& selection, int32_t lastIndex)
 {

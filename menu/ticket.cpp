@@ -12,7 +12,7 @@ namespace {
 constexpr int32_t ReuseWindowMs = 300000;
 constexpr int32_t RefusalNoticeMs = 1500;
 constexpr int32_t RefusalNoticeRow = 4;
-} // namespace
+}  // namespace
 
 int32_t BuyTicket(int32_t destination)
 {

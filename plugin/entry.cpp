@@ -11,7 +11,7 @@
 namespace {
 constexpr uint32_t ProcessDetach = 0;
 constexpr uint32_t ProcessAttach = 1;
-} // namespace
+}  // namespace
 
 void PluginStaticInit()
 {

@@ -7,25 +7,25 @@
 #include "host/native_call.h"
 
 struct JourneyState {
-    int32_t PlayerPed;              // read at the start of each pass of the main loop
-    PaddedVector3 SearchPosition;   // player's position at the last station search
-    int32_t OriginIndex;            // station where the prompt was offered
-    int32_t DestinationIndex;       // set by a successful purchase
+    int32_t PlayerPed;             // read at the start of each pass of the main loop
+    PaddedVector3 SearchPosition;  // player's position at the last station search
+    int32_t OriginIndex;           // station where the prompt was offered
+    int32_t DestinationIndex;      // set by a successful purchase
     int32_t PromptHandle;
-    bool PromptActive;              // the prompt exists and has not been removed
-    int32_t ActiveMenu;             // 0 none, 1 DestinationMenuOne, 2 DestinationMenuTwo
-    int32_t NextStopIndex;          // into RouteStops; equals its size once the last stop is done
-    bool TrainDirection;            // which spawn point, and the creation's direction
-    int32_t Train;                  // 0 = no journey
-    int32_t PreviousTrain;          // last train given up; removed by the next dispatch
-    float TrainSpeed;               // the speed last given to the train
-    int32_t AbandonDeadline;        // game time before which a far train is kept
-    PaddedVector3 PlayerPosition;   // at the last journey tick
-    PaddedVector3 TrainPosition;    // at the last journey tick
+    bool PromptActive;             // the prompt exists and has not been removed
+    int32_t ActiveMenu;            // 0 none, 1 DestinationMenuOne, 2 DestinationMenuTwo
+    int32_t NextStopIndex;         // into RouteStops; equals its size once the last stop is done
+    bool TrainDirection;           // which spawn point, and the creation's direction
+    int32_t Train;                 // 0 = no journey
+    int32_t PreviousTrain;         // last train given up; removed by the next dispatch
+    float TrainSpeed;              // the speed last given to the train
+    int32_t AbandonDeadline;       // game time before which a far train is kept
+    PaddedVector3 PlayerPosition;  // at the last journey tick
+    PaddedVector3 TrainPosition;   // at the last journey tick
 
-    int32_t TicketOrigin;           // station of the last ticket bought or reused
-    int32_t TicketExpiry;           // game time until which that ticket may be reused
-    bool TicketHeld;                // a ticket has been bought since load
+    int32_t TicketOrigin;  // station of the last ticket bought or reused
+    int32_t TicketExpiry;  // game time until which that ticket may be reused
+    bool TicketHeld;       // a ticket has been bought since load
     int32_t MenuOneSelection;
     int32_t MenuTwoSelection;
     int32_t ReportedJunctionTrack;  // readings of the junction the host reports for the train

@@ -14,8 +14,8 @@
 std::atomic<uint64_t> KeyboardState[KeyCodeCount];
 
 namespace {
-constexpr uint32_t HeldForMs = 5000;     // a press without repeats counts as held this long
-constexpr uint32_t ReleaseForMs = 100;   // a release can be taken this long after it arrived
+constexpr uint32_t HeldForMs = 5000;    // a press without repeats counts as held this long
+constexpr uint32_t ReleaseForMs = 100;  // a release can be taken this long after it arrived
 
 constexpr uint64_t RecordedBit = uint64_t{1} << 32;
 constexpr uint64_t ReleasedBit = uint64_t{1} << 33;
@@ -23,10 +23,10 @@ constexpr uint64_t AltBit = uint64_t{1} << 34;
 constexpr uint64_t WasDownBit = uint64_t{1} << 35;
 
 uint32_t TickOf(uint64_t word) { return static_cast<uint32_t>(word); }
-} // namespace
+}  // namespace
 
-void KeyboardHandler(uint32_t key, uint16_t, uint8_t, int32_t, int32_t isWithAlt,
-                     int32_t wasDownBefore, int32_t isUpNow)
+void KeyboardHandler(uint32_t key, uint16_t, uint8_t, int32_t, int32_t isWithAlt, int32_t wasDownBefore,
+                     int32_t isUpNow)
 {
     if (key >= KeyCodeCount)
         return;
@@ -37,10 +37,7 @@ void KeyboardHandler(uint32_t key, uint16_t, uint8_t, int32_t, int32_t isWithAlt
     KeyboardState[key].store(word, std::memory_order_release);
 }
 
-uint64_t LoadKeyWord(uint32_t key)
-{
-    return KeyboardState[key].load(std::memory_order_acquire);
-}
+uint64_t LoadKeyWord(uint32_t key) { return KeyboardState[key].load(std::memory_order_acquire); }
 
 uint64_t (*ReadKeyWord)(uint32_t key) = &LoadKeyWord;
 
@@ -53,7 +50,7 @@ uint64_t ScriptKeyWord(uint32_t key)
         RecordKeyWord(key, word);
     return word;
 }
-} // namespace
+}  // namespace
 
 bool KeyIsHeld(uint32_t key)
 {

@@ -9,11 +9,11 @@
 
 // One key's latest event, unpacked from its word.
 struct KeyEvent {
-    uint32_t EventTick;       // tick count when the latest event arrived
-    int32_t AltHeld;          // recorded, never asked about
-    int32_t PreviouslyDown;   // recorded, never asked about
-    int32_t Released;         // 1 for a release, 0 for a press
-    int32_t Recorded;         // 1 once an event arrived; 0 while untouched or after a clear
+    uint32_t EventTick;      // tick count when the latest event arrived
+    int32_t AltHeld;         // recorded, never asked about
+    int32_t PreviouslyDown;  // recorded, never asked about
+    int32_t Released;        // 1 for a release, 0 for a press
+    int32_t Recorded;        // 1 once an event arrived; 0 while untouched or after a clear
 };
 
 constexpr uint32_t KeyCodeCount = 255;
@@ -21,8 +21,8 @@ constexpr uint32_t KeyCodeCount = 255;
 // Zero is "no event".
 extern std::atomic<uint64_t> KeyboardState[KeyCodeCount];
 
-void KeyboardHandler(uint32_t key, uint16_t repeats, uint8_t scanCode, int32_t isExtended,
-                     int32_t isWithAlt, int32_t wasDownBefore, int32_t isUpNow);
+void KeyboardHandler(uint32_t key, uint16_t repeats, uint8_t scanCode, int32_t isExtended, int32_t isWithAlt,
+                     int32_t wasDownBefore, int32_t isUpNow);
 bool KeyIsHeld(uint32_t key);
 bool ConsumeKeyRelease(uint32_t key);
 void ClearKeyboardState();

@@ -23,15 +23,9 @@ float SquaredDistance(const PaddedVector3& a, const PaddedVector3& b)
     return SquaredDistance(a.x, a.y, a.z, b.x, b.y, b.z);
 }
 
-int32_t GameTime()
-{
-    return Invoke<int32_t>(NativeGameTime);
-}
+int32_t GameTime() { return Invoke<int32_t>(NativeGameTime); }
 
-int32_t RandomIntInclusive(int32_t n)
-{
-    return Invoke<int32_t>(NativeRandomInt, 0, n + 1);
-}
+int32_t RandomIntInclusive(int32_t n) { return Invoke<int32_t>(NativeRandomInt, 0, n + 1); }
 
 void PushTwoInts(int32_t a, int32_t b)
 {
@@ -61,8 +55,7 @@ PaddedVector3 EntityPosition(int32_t entity, int32_t flag)
 // Both player tests: free to interact, and not occupied with something else.
 bool PlayerCanUseStation(int32_t player)
 {
-    return Invoke<bool>(NativePlayerCanInteract, player) &&
-           !Invoke<bool>(NativePlayerIsOccupied, player, 1);
+    return Invoke<bool>(NativePlayerCanInteract, player) && !Invoke<bool>(NativePlayerIsOccupied, player, 1);
 }
 
 // Index of the first station within reach of the position, or -1.
@@ -90,10 +83,7 @@ void OfferPrompt()
     Journey.PromptActive = true;
 }
 
-int32_t RunActiveMenu()
-{
-    return Journey.ActiveMenu == 1 ? DestinationMenuOne() : DestinationMenuTwo();
-}
+int32_t RunActiveMenu() { return Journey.ActiveMenu == 1 ? DestinationMenuOne() : DestinationMenuTwo(); }
 
 // Still at the station after a frame: the player passes the test and stands within reach.
 bool PlayerStillAtOrigin()
@@ -224,7 +214,7 @@ bool RunPass()
     return true;
 }
 
-} // namespace
+}  // namespace
 
 void ScriptEntry()
 {

@@ -13,8 +13,8 @@ RecordedSettings SettingsAsRead;
 
 void ReadSettings()
 {
-    const uint32_t asRead = Host.readProfileInt("SETTINGS", "MAX_TRAIN_SPEED",
-                                                static_cast<int32_t>(DefaultMaxTrainSpeed), SettingsPath);
+    const uint32_t asRead =
+        Host.readProfileInt("SETTINGS", "MAX_TRAIN_SPEED", static_cast<int32_t>(DefaultMaxTrainSpeed), SettingsPath);
     uint32_t speed = asRead;
     // GetPrivateProfileIntA hands "-5" back as 4294967291. Taken literally that would be a train
     // speed in the billions; anything with the sign bit set was written negative, so use the default.

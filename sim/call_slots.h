@@ -16,9 +16,9 @@ struct CallSlots {
     uint64_t hash;
     uint64_t args[MaxArgs];
     int argc;
-    bool overflowed;      // a push past the last slot was dropped
-    uint64_t abandoned;   // after InitWhileOpen: the hash of the call left open
-    uint64_t result[4];   // what nativeCall hands back
+    bool overflowed;     // a push past the last slot was dropped
+    uint64_t abandoned;  // after InitWhileOpen: the hash of the call left open
+    uint64_t result[4];  // what nativeCall hands back
 
     // Opens a call; a call still open is abandoned.
     Fault Init(uint64_t nativeHash)

@@ -34,7 +34,7 @@ void CALLBACK WinFiberStart(void* param)
     delete static_cast<StartArgs*>(param);
     args.entry(args.arg);
 }
-} // namespace
+}  // namespace
 
 std::unique_ptr<Fiber> Fiber::ForCurrentThread()
 {
@@ -156,13 +156,13 @@ public:
         auto top = reinterpret_cast<uintptr_t>(stack_.get() + stackBytes) & ~uintptr_t{15};
         auto* frame = reinterpret_cast<uint64_t*>(top - 24);  // after ret, rsp is 16-aligned
         frame[0] = reinterpret_cast<uint64_t>(&QvFiberStart);
-        frame[-1] = 0;                                       // rbp
-        frame[-2] = 0;                                       // rbx
-        frame[-3] = reinterpret_cast<uint64_t>(arg);         // r12
-        frame[-4] = reinterpret_cast<uint64_t>(entry);       // r13
-        frame[-5] = 0;                                       // r14
-        frame[-6] = 0;                                       // r15
-        frame[-7] = 0x1F80u | (uint64_t{0x037F} << 32);      // default MXCSR and x87 control word
+        frame[-1] = 0;                                   // rbp
+        frame[-2] = 0;                                   // rbx
+        frame[-3] = reinterpret_cast<uint64_t>(arg);     // r12
+        frame[-4] = reinterpret_cast<uint64_t>(entry);   // r13
+        frame[-5] = 0;                                   // r14
+        frame[-6] = 0;                                   // r15
+        frame[-7] = 0x1F80u | (uint64_t{0x037F} << 32);  // default MXCSR and x87 control word
         sp_ = &frame[-7];
     }
     void SwitchTo(Fiber& target) override
@@ -223,7 +223,7 @@ private:
     void* tsanFiber_ = nullptr;
 #endif
 };
-} // namespace
+}  // namespace
 
 std::unique_ptr<Fiber> Fiber::ForCurrentThread() { return std::make_unique<AsmFiber>(); }
 
@@ -247,8 +247,8 @@ public:
         context_.uc_stack.ss_size = stackBytes;
         context_.uc_link = nullptr;
         const auto self = reinterpret_cast<uintptr_t>(this);
-        makecontext(&context_, reinterpret_cast<void (*)()>(&Start), 2,
-                    static_cast<unsigned>(self >> 32), static_cast<unsigned>(self));
+        makecontext(&context_, reinterpret_cast<void (*)()>(&Start), 2, static_cast<unsigned>(self >> 32),
+                    static_cast<unsigned>(self));
     }
     void SwitchTo(Fiber& target) override { swapcontext(&context_, &static_cast<ContextFiber&>(target).context_); }
 
@@ -263,7 +263,7 @@ private:
     void* arg_ = nullptr;
     ucontext_t context_{};
 };
-} // namespace
+}  // namespace
 
 std::unique_ptr<Fiber> Fiber::ForCurrentThread() { return std::make_unique<ContextFiber>(); }
 

@@ -8,12 +8,12 @@
 
 namespace menu_layout {
 
-constexpr float PanelWidth = 0.255f;       // the black panel behind the whole menu or notice
+constexpr float PanelWidth = 0.255f;         // the black panel behind the whole menu or notice
 constexpr float HighlightFillWidth = 0.22f;  // the highlight's fill, inside its frame
-constexpr float FirstBarY = 0.1336f;       // the title's bar; item bars follow it
+constexpr float FirstBarY = 0.1336f;         // the title's bar; item bars follow it
 constexpr float RowHeight = 0.04f;
 
 // The menu item (0 = the first below the title) a bar at this height stands for.
 inline int ItemOfBar(float y) { return static_cast<int>(std::lround((y - FirstBarY) / RowHeight)) - 1; }
 
-} // namespace menu_layout
+}  // namespace menu_layout

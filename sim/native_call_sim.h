@@ -24,15 +24,13 @@ inline std::string FloatText(float f)
     return buf;
 }
 
-
 // One native call in progress: typed access to its argument slots, checked against the slot
 // rules, and the result written into the host's result slots.
 class NativeCall {
 public:
     // With record off (the call log disabled) no readable text is made, so a call costs no
     // allocation in the simulator either.
-    NativeCall(Sim& sim, const char* name, const uint64_t* args, int argc, uint64_t* result,
-               bool record)
+    NativeCall(Sim& sim, const char* name, const uint64_t* args, int argc, uint64_t* result, bool record)
         : sim_(sim), name_(name), args_(args), argc_(argc), result_(result), record_(record)
     {
         if (record_)
@@ -187,4 +185,3 @@ private:
     std::vector<std::pair<int, std::string>> textArgs_;
     std::string resultText_;
 };
-

@@ -18,9 +18,9 @@
 const char* SimStationName(int32_t station)
 {
     static const char* const names[] = {
-        "Benedict Point", "Armadillo", "MacFarlanes Ranch", "Riggs Station", "Flatneck Station",
-        "Wallace Station", "Valentine", "Emerald Station",  "Annesburg",     "Van Horn",
-        "Saint Denis",    "Rhodes",    "Bacchus Station",
+        "Benedict Point",  "Armadillo", "MacFarlanes Ranch", "Riggs Station", "Flatneck Station",
+        "Wallace Station", "Valentine", "Emerald Station",   "Annesburg",     "Van Horn",
+        "Saint Denis",     "Rhodes",    "Bacchus Station",
     };
     return station >= 0 && station < 13 ? names[station] : "?";
 }
@@ -50,7 +50,7 @@ bool KnownAsset(NativeCall& c, uint32_t asset)
     c.Fail("an asset the game does not have");
     return false;
 }
-} // namespace
+}  // namespace
 
 // ---- world --------------------------------------------------------------------------------
 
@@ -110,7 +110,8 @@ void Sim::ForgetHistory()
 
 size_t Sim::TrainsInWorld() const
 {
-    return static_cast<size_t>(std::count_if(trains_.begin(), trains_.end(), [](const SimTrain& t) { return t.exists; }));
+    return static_cast<size_t>(
+        std::count_if(trains_.begin(), trains_.end(), [](const SimTrain& t) { return t.exists; }));
 }
 
 size_t Sim::TrainsOwned() const
@@ -167,9 +168,8 @@ void Sim::AdvanceTrains()
             continue;
         if (now_ >= t.immediateUntil) {
             const float step = EngineAcceleration * dt;
-            t.speed = std::abs(t.travelSpeed - t.speed) <= step
-                          ? t.travelSpeed
-                          : t.speed + (t.travelSpeed > t.speed ? step : -step);
+            t.speed = std::abs(t.travelSpeed - t.speed) <= step ? t.travelSpeed
+                                                                : t.speed + (t.travelSpeed > t.speed ? step : -step);
         }
         double length = 0;
         for (size_t i = 1; i < t.path.size(); ++i)
@@ -293,7 +293,8 @@ void Sim::CreateTrain(NativeCall& c)
     t.configuration = configuration;
     t.direction = direction != 0;
     t.exists = trainExistsFromAttempt_ > 0 && creationAttempts_ >= trainExistsFromAttempt_;
-    t.path = trainPath_ ? trainPath_(spawn, t.direction) : std::vector<Vec3>{spawn, Vec3{spawn.x + 3000, spawn.y, spawn.z}};
+    t.path =
+        trainPath_ ? trainPath_(spawn, t.direction) : std::vector<Vec3>{spawn, Vec3{spawn.x + 3000, spawn.y, spawn.z}};
     if (t.path.empty())
         t.path.push_back(spawn);
     trains_.push_back(t);

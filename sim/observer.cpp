@@ -91,14 +91,14 @@ std::string FareOfItem(const char* item)
     return dash != nullptr ? std::string(dash + 3) : std::string("?");
 }
 
-} // namespace
+}  // namespace
 
 std::string TimelineLine(const ObservedEvent& e)
 {
     char frame[32];
     std::snprintf(frame, sizeof frame, "frame %7" PRIu64, e.frame);
-    return std::string(frame) + "  " + (e.timeRead ? FormatGameTime(e.gameTime) : std::string("     --    ")) +
-           "  " + e.text;
+    return std::string(frame) + "  " + (e.timeRead ? FormatGameTime(e.gameTime) : std::string("     --    ")) + "  " +
+           e.text;
 }
 
 Observer::Observer() : composed_(ComposedSlots)
@@ -193,9 +193,7 @@ void Observer::Call(uint64_t hash, const uint64_t* args, int argc, const uint64_
         gameTime_ = IntOf(result[0]);
         timeRead_ = true;
         break;
-    case NativePlayerPed:
-        playerPed_ = IntOf(result[0]);
-        break;
+    case NativePlayerPed: playerPed_ = IntOf(result[0]); break;
     case NativeEntityPosition:
         if (argc == 3 && IntOf(arg(0)) == playerPed_ && playerPed_ != 0) {
             playerAt_ = Vec3{FloatOf(result[0]), FloatOf(result[1]), FloatOf(result[2])};
@@ -323,9 +321,7 @@ void Observer::Call(uint64_t hash, const uint64_t* args, int argc, const uint64_
         nextColoured_ = false;
         break;
     }
-    case NativePlayerCash:
-        cash_ = IntOf(result[0]);
-        break;
+    case NativePlayerCash: cash_ = IntOf(result[0]); break;
     case NativeChargeCash:
         if (argc == 1) {
             const int32_t amount = IntOf(arg(0));
@@ -337,8 +333,8 @@ void Observer::Call(uint64_t hash, const uint64_t* args, int argc, const uint64_
             closeReason_ = Close::Bought;
             TellInputOutcome(false);
             if (timelineOn_)
-                Event("ticket bought to " + std::string(SimStationName(to)) + " for " + MoneyText(amount) +
-                      ", " + MoneyText(cash_ - amount) + " left");
+                Event("ticket bought to " + std::string(SimStationName(to)) + " for " + MoneyText(amount) + ", " +
+                      MoneyText(cash_ - amount) + " left");
         }
         break;
     case NativeTransitionBegin:
@@ -386,7 +382,8 @@ void Observer::Call(uint64_t hash, const uint64_t* args, int argc, const uint64_
             // The game clock wraps as a 32-bit count; so does the plug-in's arithmetic on it.
             const int32_t halted =
                 static_cast<int32_t>(static_cast<uint32_t>(h.leftAt) - static_cast<uint32_t>(h.stoppedAt));
-            std::snprintf(text, sizeof text, "train leaves after a halt of %.1f s", static_cast<double>(halted) / 1000.0);
+            std::snprintf(text, sizeof text, "train leaves after a halt of %.1f s",
+                          static_cast<double>(halted) / 1000.0);
             if (timelineOn_)
                 Event(text);
         }
@@ -420,8 +417,7 @@ void Observer::Call(uint64_t hash, const uint64_t* args, int argc, const uint64_
         if (timelineOn_)
             Event("the train is given up");
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -524,8 +520,8 @@ void Observer::EndFrame()
             refusedNow_ = true;
             TellInputOutcome(false);
             if (timelineOn_)
-                Event("refused: " + Quoted(menu_.lines[0]) + ": fare " +
-                      FareOfItem(asked_.item) + ", cash " + MoneyText(cash_));
+                Event("refused: " + Quoted(menu_.lines[0]) + ": fare " + FareOfItem(asked_.item) + ", cash " +
+                      MoneyText(cash_));
             if (firstRefusal_.empty())
                 firstRefusal_ = drawing_;
         }

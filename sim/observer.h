@@ -18,15 +18,14 @@
 #include "sim/sim.h"
 
 struct ObservedEvent {
-    uint64_t frame;      // the script's frames: returns from its waits
-    bool timeRead;       // the plug-in had read the game clock by then
-    int64_t gameTime;    // as last read by the plug-in
+    uint64_t frame;    // the script's frames: returns from its waits
+    bool timeRead;     // the plug-in had read the game clock by then
+    int64_t gameTime;  // as last read by the plug-in
     std::string text;
 };
 
 // "frame     123  00:01:02.345  text": the one way live visits and replays print a line.
 std::string TimelineLine(const ObservedEvent& e);
-
 
 // The menu as the last complete frame drew it. Line 0 is the title (or the notice's one line);
 // the items follow. Markup is stripped.

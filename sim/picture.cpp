@@ -49,7 +49,7 @@ std::string Colour(int r, int g, int b)
     return buf;
 }
 
-} // namespace
+}  // namespace
 
 std::string StripMarkup(const std::string& text)
 {
@@ -70,8 +70,8 @@ std::string FrameToSvg(const std::vector<DrawItem>& frame, int width, int height
 {
     const double w = width, h = height;
     std::ostringstream svg;
-    svg << "<svg xmlns='http://www.w3.org/2000/svg' width='" << width << "' height='" << height
-        << "' viewBox='0 0 " << width << " " << height << "'>\n"
+    svg << "<svg xmlns='http://www.w3.org/2000/svg' width='" << width << "' height='" << height << "' viewBox='0 0 "
+        << width << " " << height << "'>\n"
         << "<defs><linearGradient id='sky' x1='0' y1='0' x2='0' y2='1'>"
         << "<stop offset='0' stop-color='#8a9bb0'/><stop offset='0.55' stop-color='#c9a872'/>"
         << "<stop offset='1' stop-color='#5b4a2e'/></linearGradient></defs>\n"
@@ -79,17 +79,15 @@ std::string FrameToSvg(const std::vector<DrawItem>& frame, int width, int height
     for (const DrawItem& d : frame) {
         const double alpha = (d.alpha & 255) / 255.0;
         if (d.kind == DrawItem::Sprite) {
-            svg << "<rect x='" << (d.x - d.width / 2) * w << "' y='" << (d.y - d.height / 2) * h
-                << "' width='" << d.width * w << "' height='" << d.height * h << "' rx='3' fill='"
-                << Colour(d.red, d.green, d.blue) << "' fill-opacity='" << alpha << "'"
-                << (d.rotation != 0.0f ? " transform='rotate(" + std::to_string(d.rotation) + ")'" : "")
-                << "/>\n";
+            svg << "<rect x='" << (d.x - d.width / 2) * w << "' y='" << (d.y - d.height / 2) * h << "' width='"
+                << d.width * w << "' height='" << d.height * h << "' rx='3' fill='" << Colour(d.red, d.green, d.blue)
+                << "' fill-opacity='" << alpha << "'"
+                << (d.rotation != 0.0f ? " transform='rotate(" + std::to_string(d.rotation) + ")'" : "") << "/>\n";
         } else {
             const double size = d.scaleY * TextHeightAtScaleOne * h;
             svg << "<text x='" << d.x * w << "' y='" << d.y * h + size * 0.8
-                << "' font-family='Georgia, serif' font-size='" << size << "' fill='"
-                << Colour(d.red, d.green, d.blue) << "' fill-opacity='" << alpha << "'>"
-                << Escape(StripMarkup(d.text)) << "</text>\n";
+                << "' font-family='Georgia, serif' font-size='" << size << "' fill='" << Colour(d.red, d.green, d.blue)
+                << "' fill-opacity='" << alpha << "'>" << Escape(StripMarkup(d.text)) << "</text>\n";
         }
     }
     svg << "</svg>\n";
@@ -124,20 +122,16 @@ std::string PictureFolderProblem(const std::string& dir)
 namespace {
 
 // A path as a program's argument: one that begins with '-' would be read as an option.
-std::string AsArgument(const std::string& path)
-{
-    return !path.empty() && path[0] == '-' ? "./" + path : path;
-}
+std::string AsArgument(const std::string& path) { return !path.empty() && path[0] == '-' ? "./" + path : path; }
 
-} // namespace
+}  // namespace
 
 bool ConvertToPng(const std::string& svgPath, const std::string& pngPath, std::string* problem)
 {
     problem->clear();
     const std::string in = AsArgument(svgPath), out = AsArgument(pngPath);
-    char* const argv[] = {const_cast<char*>("rsvg-convert"), const_cast<char*>("--format=png"),
-                          const_cast<char*>("-o"), const_cast<char*>(out.c_str()),
-                          const_cast<char*>(in.c_str()), nullptr};
+    char* const argv[] = {const_cast<char*>("rsvg-convert"), const_cast<char*>("--format=png"), const_cast<char*>("-o"),
+                          const_cast<char*>(out.c_str()),    const_cast<char*>(in.c_str()),     nullptr};
     // The converter's own complaints would break the timeline; its exit status says enough.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -189,9 +183,8 @@ SavedPicture SavePicture(const std::string& svgPath, const std::string& svgText)
     saved.svg = svgPath;
     const size_t dot = svgPath.rfind('.');
     const size_t slash = svgPath.rfind('/');
-    const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash)
-                                 ? svgPath.substr(0, dot)
-                                 : svgPath;
+    const std::string stem =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash) ? svgPath.substr(0, dot) : svgPath;
     const std::string png = stem + ".png";
     if (ConvertToPng(svgPath, png, &saved.problem))
         saved.png = png;
@@ -218,15 +211,9 @@ struct Box {
     double x0, y0, x1, y1;
 };
 
-bool Overlap(const Box& a, const Box& b)
-{
-    return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
-}
+bool Overlap(const Box& a, const Box& b) { return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1; }
 
-Box Around(double cx, double cy, double half)
-{
-    return Box{cx - half, cy - half, cx + half, cy + half};
-}
+Box Around(double cx, double cy, double half) { return Box{cx - half, cy - half, cx + half, cy + half}; }
 
 // Places labels where they cover no mark and no other label: beside the mark on one of eight
 // sides, nearest first, and further out only when every side is taken. Places off the train's
@@ -295,7 +282,7 @@ std::string TripTime(int64_t ms)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 std::string TripMapSvg(const Sim& sim, int32_t from, int32_t to, int32_t fareCents)
 {
@@ -311,8 +298,8 @@ std::string TripMapSvg(const TripRecord& trip, int32_t from, int32_t to, int32_t
         minY = std::min(minY, static_cast<double>(s.position.y));
         maxY = std::max(maxY, static_cast<double>(s.position.y));
     }
-    const double scale = std::min((MapWidth - 2 * MapMargin) / (maxX - minX),
-                                  (MapHeight - 2 * MapMargin) / (maxY - minY));
+    const double scale =
+        std::min((MapWidth - 2 * MapMargin) / (maxX - minX), (MapHeight - 2 * MapMargin) / (maxY - minY));
     const auto px = [&](double x) { return MapMargin + (x - minX) * scale; };
     const auto py = [&](double y) { return MapHeight - MapMargin - (y - minY) * scale; };
 
@@ -335,8 +322,8 @@ std::string TripMapSvg(const TripRecord& trip, int32_t from, int32_t to, int32_t
     constexpr double TitleSize = 28, StationLabelSize = 19, HaltLabelSize = 16, LegendSize = 17;
     constexpr double StationR = 8, EndR = 11, HaltHalf = 7, JunctionHalf = 7;
     LabelLayout layout;
-    layout.Block(Box{30, 48 - Ascent * TitleSize - 4, 40 + CharWidth * TitleSize * static_cast<double>(title.size()) + 6,
-                     48 + Descent * TitleSize + 4});
+    layout.Block(Box{30, 48 - Ascent * TitleSize - 4,
+                     40 + CharWidth * TitleSize * static_cast<double>(title.size()) + 6, 48 + Descent * TitleSize + 4});
     const Box legend{30, 70, 400, 70 + 6 * 26 + 18};
     layout.Block(legend);
     for (size_t i = 0; i < SimStationCount; ++i) {
@@ -354,8 +341,8 @@ std::string TripMapSvg(const TripRecord& trip, int32_t from, int32_t to, int32_t
     svg << "<svg xmlns='http://www.w3.org/2000/svg' width='" << MapWidth << "' height='" << MapHeight
         << "' viewBox='0 0 " << MapWidth << " " << MapHeight << "' font-family='Georgia, serif'>\n"
         << "<rect width='100%' height='100%' fill='#e8dcc0'/>\n"
-        << "<text class='title' x='40' y='48' font-size='" << TitleSize << "' fill='" << Ink << "'>"
-        << Escape(title) << "</text>\n";
+        << "<text class='title' x='40' y='48' font-size='" << TitleSize << "' fill='" << Ink << "'>" << Escape(title)
+        << "</text>\n";
 
     // Marks first, labels over them.
     if (!trip.trail.empty()) {
@@ -369,8 +356,10 @@ std::string TripMapSvg(const TripRecord& trip, int32_t from, int32_t to, int32_t
         const std::string kind = cls;
         out << "<circle class='" << kind << "' cx='" << x << "' cy='" << y << "' r='"
             << (kind == "station" ? StationR : EndR) << "' fill='"
-            << (kind == "origin" ? OriginGreen : kind == "destination" ? PathRed : Ink) << "'"
-            << (kind == "destination" ? " stroke='#f2e6c9' stroke-width='3'" : "") << "/>\n";
+            << (kind == "origin"        ? OriginGreen
+                : kind == "destination" ? PathRed
+                                        : Ink)
+            << "'" << (kind == "destination" ? " stroke='#f2e6c9' stroke-width='3'" : "") << "/>\n";
     };
     const auto haltMark = [&](std::ostringstream& out, double x, double y) {
         out << "<rect class='halt' x='" << x - HaltHalf << "' y='" << y - HaltHalf << "' width='" << 2 * HaltHalf
@@ -383,15 +372,19 @@ std::string TripMapSvg(const TripRecord& trip, int32_t from, int32_t to, int32_t
     };
     for (size_t i = 0; i < SimStationCount; ++i) {
         const int32_t n = static_cast<int32_t>(i);
-        stationMark(svg, n == from ? "origin" : n == to ? "destination" : "station", px(SimStations[i].position.x),
-                    py(SimStations[i].position.y));
+        stationMark(svg,
+                    n == from ? "origin"
+                    : n == to ? "destination"
+                              : "station",
+                    px(SimStations[i].position.x), py(SimStations[i].position.y));
     }
     for (const auto& j : junctions)
         junctionMark(svg, px(j.second.x), py(j.second.y));
     for (const TrainHalt& h : halts)
         haltMark(svg, px(h.position.x), py(h.position.y));
 
-    const auto label = [&](double cx, double cy, double half, const std::string& text, double size, const char* colour) {
+    const auto label = [&](double cx, double cy, double half, const std::string& text, double size,
+                           const char* colour) {
         const LabelLayout::Spot at = layout.Place(cx, cy, half, text, size);
         if (!at.near) {
             const double w = CharWidth * size * static_cast<double>(text.size());
@@ -427,8 +420,9 @@ std::string TripMapSvg(const TripRecord& trip, int32_t from, int32_t to, int32_t
     // The legend names every kind of mark on the map.
     svg << "<g class='legend'>\n<rect x='" << legend.x0 << "' y='" << legend.y0 << "' width='" << legend.x1 - legend.x0
         << "' height='" << legend.y1 - legend.y0 << "' fill='#f2e6c9' stroke='" << Ink << "' stroke-opacity='0.4'/>\n";
-    const char* const entries[] = {"origin", "destination", "other station", "the train's path",
-                                   "halt: its number and length", "junction switched"};
+    const char* const entries[] = {
+        "origin",           "destination", "other station", "the train's path", "halt: its number and length",
+        "junction switched"};
     for (size_t i = 0; i < 6; ++i) {
         const double y = legend.y0 + 22 + 26 * static_cast<double>(i), x = legend.x0 + 22;
         switch (i) {

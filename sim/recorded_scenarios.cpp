@@ -69,9 +69,9 @@ bool Trip(Sim& sim, size_t origin, int downs, size_t last)
         Tap(sim, Down);
     sim.BoardTrain();
     Tap(sim, Enter);
-    const bool arrived = sim.RunUntil([&] {
-        return sim.Halts().size() > 1 && sim.Halts().back().nearestStation == static_cast<int32_t>(last);
-    }, 60 * 60000);
+    const bool arrived = sim.RunUntil(
+        [&] { return sim.Halts().size() > 1 && sim.Halts().back().nearestStation == static_cast<int32_t>(last); },
+        60 * 60000);
     sim.LeaveTrain();
     sim.MovePlayerTo(Vec3{0, 0, 0});
     return arrived && sim.RunUntil([&] { return !sim.Trains().empty() && sim.Trains().back().givenUp; }, 10 * 60000);
@@ -111,14 +111,14 @@ const Session Sessions[] = {
      }},
     {"line-two", "Benedict Point to MacFarlanes Ranch, ridden to the end",
      [](Sim& sim) {
-         Railway(sim, {0, 1, 2}, {JunctionSpot{Between(0, 1), 150.0f, 23, 5, 23}, JunctionSpot{Between(1, 2), 150.0f, 25, 1, 25}});
+         Railway(sim, {0, 1, 2},
+                 {JunctionSpot{Between(0, 1), 150.0f, 23, 5, 23}, JunctionSpot{Between(1, 2), 150.0f, 25, 1, 25}});
          return Trip(sim, 0, 2, 2);
      }},
     {"refusal", "too little cash for Saint Denis at Riggs Station, then the menu cancelled", &Refusal},
 };
 
-
-} // namespace
+}  // namespace
 
 int RecordSessions(PluginModule& plugin, std::ostream& out)
 {
@@ -199,10 +199,7 @@ bool Idle(Sim& sim)
     return true;
 }
 
-bool LineTwo(Sim& sim)
-{
-    return Sessions[1].play(sim);
-}
+bool LineTwo(Sim& sim) { return Sessions[1].play(sim); }
 
 // Plays one session in dir with the given settings file and answers the game's calls as a trace
 // (composed texts are addresses of the game's, different in every game, and left out).
@@ -251,7 +248,7 @@ fs::path FreshFolder(const char* name)
     return dir;
 }
 
-} // namespace
+}  // namespace
 
 int RecordingKeepsTheLastTwo(PluginModule& plugin, std::ostream& out)
 {
@@ -311,20 +308,26 @@ int RecordingOldBlocked(PluginModule& plugin, std::ostream& out)
                                ", unrecorded: " + (same < unrecorded.size() ? unrecorded[same] : "none") + ")"
                          : ""));
     };
-    blocked("old-is-a-folder", [](const fs::path& old) {
-        std::error_code ignored;
-        return fs::create_directories(old / "inside", ignored);
-    }, [] {});
+    blocked(
+        "old-is-a-folder",
+        [](const fs::path& old) {
+            std::error_code ignored;
+            return fs::create_directories(old / "inside", ignored);
+        },
+        [] {});
 #ifdef _WIN32
     // Another program has it open without delete sharing (an archiver, say, or the mail that is
     // sending it).
     static HANDLE held = INVALID_HANDLE_VALUE;
-    blocked("old-held-open", [](const fs::path& old) {
-        std::ofstream(old, std::ios::binary) << "an older recording";
-        held = CreateFileW(old.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return held != INVALID_HANDLE_VALUE;
-    }, [] { CloseHandle(held); });
+    blocked(
+        "old-held-open",
+        [](const fs::path& old) {
+            std::ofstream(old, std::ios::binary) << "an older recording";
+            held = CreateFileW(old.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return held != INVALID_HANDLE_VALUE;
+        },
+        [] { CloseHandle(held); });
 #endif
     return c.Failures();
 }

@@ -157,7 +157,7 @@ bool Skip(RecordingReader::Source& in, uint64_t n)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool RecordingReader::Open(const std::string& path)
 {
@@ -177,8 +177,8 @@ bool RecordingReader::Open(const std::string& path)
     if (ec)
         return Fail("cannot be read: " + ec.message());
     if (size > LargestRecording)
-        return Fail("not a Quorvane recording: " + std::to_string(size) + " bytes, larger than any recording (at most " +
-                    std::to_string(LargestRecording) + ")");
+        return Fail("not a Quorvane recording: " + std::to_string(size) +
+                    " bytes, larger than any recording (at most " + std::to_string(LargestRecording) + ")");
     file_.open(path, std::ios::binary);
     if (!file_)
         return Fail(std::string("cannot be read: ") + std::strerror(errno));
@@ -436,8 +436,9 @@ bool RecordingReader::Fetch(size_t index)
     bool read = true;
     if (file_.is_open()) {
         file_.clear();
-        read = static_cast<bool>(file_.seekg(static_cast<std::streamoff>(w.offset)).read(
-            reinterpret_cast<char*>(current_.data()), static_cast<std::streamsize>(w.length)));
+        read = static_cast<bool>(
+            file_.seekg(static_cast<std::streamoff>(w.offset))
+                .read(reinterpret_cast<char*>(current_.data()), static_cast<std::streamsize>(w.length)));
     } else if (w.offset + w.length <= memory_.size()) {
         std::copy(memory_.begin() + static_cast<std::ptrdiff_t>(w.offset),
                   memory_.begin() + static_cast<std::ptrdiff_t>(w.offset + w.length), current_.begin());
@@ -491,15 +492,9 @@ bool RecordingReader::Decode(Cursor& c, const Block& block, Record& r, std::stri
             switch (kind) {
             case IntArg:
             case OutArg:
-            case WidenedArg:
-                a.value = UnZigZag(b.Varint32());
-                break;
-            case FloatArg:
-                a.bits = b.Fixed32();
-                break;
-            case OpaqueArg:
-                a.bits = b.Fixed64();
-                break;
+            case WidenedArg: a.value = UnZigZag(b.Varint32()); break;
+            case FloatArg: a.bits = b.Fixed32(); break;
+            case OpaqueArg: a.bits = b.Fixed64(); break;
             case TextArg: {
                 const uint64_t textCode = b.Varint();
                 if (textCode == InlineCode || textCode == DefineCode) {
@@ -511,7 +506,8 @@ bool RecordingReader::Decode(Cursor& c, const Block& block, Record& r, std::stri
                     a.text = b.Text(static_cast<size_t>(length));
                     if (textCode == DefineCode && !b.Failed()) {
                         if (c.texts.size() == MaxTextNumbers) {
-                            why = "more text numbers than the " + std::to_string(MaxTextNumbers) + " a recording defines";
+                            why =
+                                "more text numbers than the " + std::to_string(MaxTextNumbers) + " a recording defines";
                             return false;
                         }
                         c.texts.push_back(a.text);
@@ -524,34 +520,23 @@ bool RecordingReader::Decode(Cursor& c, const Block& block, Record& r, std::stri
                 }
                 break;
             }
-            default:
-                why = "an argument of unknown kind " + std::to_string(kind);
-                return false;
+            default: why = "an argument of unknown kind " + std::to_string(kind); return false;
             }
         }
         const uint8_t result = b.Byte();
         call.result = static_cast<ResultKind>(result);
         switch (result) {
-        case NoResult:
-            break;
-        case IntResult:
-            call.intResult = UnZigZag(b.Varint32());
-            break;
-        case FloatResult:
-            call.bits = b.Fixed32();
-            break;
-        case OpaqueResult:
-            call.bits = b.Fixed64();
-            break;
+        case NoResult: break;
+        case IntResult: call.intResult = UnZigZag(b.Varint32()); break;
+        case FloatResult: call.bits = b.Fixed32(); break;
+        case OpaqueResult: call.bits = b.Fixed64(); break;
         case VectorResult:
             for (float& f : call.vector) {
                 const uint32_t bits = b.Fixed32();
                 std::memcpy(&f, &bits, sizeof f);
             }
             break;
-        default:
-            why = "a result of unknown kind " + std::to_string(result);
-            return false;
+        default: why = "a result of unknown kind " + std::to_string(result); return false;
         }
         for (RecordedArg& a : call.args) {
             if (a.kind == OutArg)
@@ -559,9 +544,7 @@ bool RecordingReader::Decode(Cursor& c, const Block& block, Record& r, std::stri
         }
         break;
     }
-    case WaitTag:
-        r.waitMs = b.Varint32();
-        break;
+    case WaitTag: r.waitMs = b.Varint32(); break;
     case TickTag:
         c.lastTick += static_cast<uint32_t>(UnZigZag(b.Varint32()));
         r.tick = c.lastTick;
@@ -584,12 +567,8 @@ bool RecordingReader::Decode(Cursor& c, const Block& block, Record& r, std::stri
             h = UnZigZag(b.Varint32());
         break;
     }
-    case EndTag:
-        r.endReason = b.Varint32();
-        break;
-    default:
-        why = "a record of unknown kind " + std::to_string(tag);
-        return false;
+    case EndTag: r.endReason = b.Varint32(); break;
+    default: why = "a record of unknown kind " + std::to_string(tag); return false;
     }
     if (b.Failed()) {
         why = "a record cut short";

@@ -18,10 +18,10 @@
 
 struct RecordedArg {
     recording::ArgKind kind = recording::IntArg;
-    int32_t value = 0;      // whole numbers, widened handles, an address's value before the call
-    uint64_t bits = 0;      // float bits, opaque values
+    int32_t value = 0;  // whole numbers, widened handles, an address's value before the call
+    uint64_t bits = 0;  // float bits, opaque values
     std::string text;
-    int32_t after = 0;      // an address's value after the call
+    int32_t after = 0;  // an address's value after the call
 };
 
 struct RecordedCall {
@@ -29,7 +29,7 @@ struct RecordedCall {
     std::vector<RecordedArg> args;
     recording::ResultKind result = recording::NoResult;
     int32_t intResult = 0;
-    uint64_t bits = 0;       // float or opaque result
+    uint64_t bits = 0;  // float or opaque result
     float vector[3] = {};
 };
 

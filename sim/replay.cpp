@@ -80,8 +80,8 @@ std::string RecordedCallText(const RecordedCall& call)
     case FloatResult: s += " -> " + FloatText(FloatOf(call.bits)); break;
     case OpaqueResult: s += " -> " + Hex(call.bits); break;
     case VectorResult:
-        s += " -> (" + FloatText(call.vector[0]) + ", " + FloatText(call.vector[1]) + ", " +
-             FloatText(call.vector[2]) + ")";
+        s += " -> (" + FloatText(call.vector[0]) + ", " + FloatText(call.vector[1]) + ", " + FloatText(call.vector[2]) +
+             ")";
         break;
     }
     return s;
@@ -250,9 +250,9 @@ void Player::Differ(const std::string& recorded, const std::string& pluginDid)
 {
     result_.outcome = ReplayResult::Differs;
     result_.difference = "frame " + std::to_string(frame_) + ", game time " +
-                         (observer_.TimeRead() ? FormatGameTime(observer_.GameTime()) : std::string("not yet read")) + ", call " +
-                         std::to_string(result_.calls + 1) + ": the recording has " + recorded + "; the plug-in " +
-                         pluginDid;
+                         (observer_.TimeRead() ? FormatGameTime(observer_.GameTime()) : std::string("not yet read")) +
+                         ", call " + std::to_string(result_.calls + 1) + ": the recording has " + recorded +
+                         "; the plug-in " + pluginDid;
     Stop();
 }
 
@@ -268,10 +268,7 @@ void Player::ScriptWait(uint32_t ms)
     result_.frames = frame_;
 }
 
-uint32_t Player::Tick()
-{
-    return Take(TickTag, "read GetTickCount").tick;
-}
+uint32_t Player::Tick() { return Take(TickTag, "read GetTickCount").tick; }
 
 uint64_t Player::KeyWord(uint32_t key)
 {
@@ -390,7 +387,7 @@ uint64_t* Player::NativeCall()
     return slots_;
 }
 
-} // namespace
+}  // namespace
 
 void (*ReplayHostInstalled)(HostApi& host) = nullptr;
 

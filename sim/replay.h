@@ -23,9 +23,9 @@ struct ReplayResult {
     // Where the plug-in and the recording part: frame, game time, call number, what the
     // recording has and what the plug-in did. Empty when identical.
     std::string difference;
-    uint64_t calls = 0;       // native calls replayed
+    uint64_t calls = 0;  // native calls replayed
     uint64_t frames = 0;
-    uint64_t records = 0;     // records consumed
+    uint64_t records = 0;  // records consumed
     std::vector<ReplayEvent> timeline;
     // The first whole menu frame, and the first frame of a refusal notice, as drawn.
     std::vector<DrawItem> menuFrame;

@@ -67,8 +67,7 @@ int ScanAndPrompt(PluginModule& plugin, std::ostream& out)
     sim.SetPlayerExists(false);
     sim.MovePlayerTo(Vec3{0, 0, 0});
     c.Check(sim.Load(plugin), "the plug-in loads");
-    c.Check(sim.ScriptRegistered() && sim.KeyboardHandlerRegistered(),
-            "it registers its script and its key handler");
+    c.Check(sim.ScriptRegistered() && sim.KeyboardHandlerRegistered(), "it registers its script and its key handler");
 
     sim.RunFor(4500);
     c.Check(GapsAre(CallTimes(sim, NativeEntityExists), 1000, sim.FrameMs()),
@@ -86,13 +85,11 @@ int ScanAndPrompt(PluginModule& plugin, std::ostream& out)
     // Between Riggs Station (3) and Flatneck is nothing; stand 5 units east of Riggs.
     sim.MovePlayerTo(StationSpot(3, 5.0f));
     const size_t offerStart = sim.Log().size();
-    c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 8100),
-            "the next scan offers the prompt");
+    c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 8100), "the next scan offers the prompt");
     const std::vector<std::string> trace =
-        sim.Trace(offerStart, {NativePromptBegin, NativeHashOfName, NativePromptSetControl,
-                               NativeComposeText, NativePromptSetLabel, NativePromptSettingA,
-                               NativePromptSettingB, NativePromptFinishSetup, NativePromptSettingC,
-                               NativePromptSettingD});
+        sim.Trace(offerStart, {NativePromptBegin, NativeHashOfName, NativePromptSetControl, NativeComposeText,
+                               NativePromptSetLabel, NativePromptSettingA, NativePromptSettingB,
+                               NativePromptFinishSetup, NativePromptSettingC, NativePromptSettingD});
     std::vector<std::string> offer = trace;
     // The label is whatever address the game gave for the composed text; the host checks that
     // it is one of its own texts, so only its place in the order is compared here.
@@ -102,7 +99,8 @@ int ScanAndPrompt(PluginModule& plugin, std::ostream& out)
     const std::string h = prompt ? std::to_string(prompt->handle) : "?";
     const std::vector<std::string> expected = {
         "PromptBegin() -> " + h,
-        "HashOfName(\"INPUT_INTERACT_OPTION1\") -> " + std::to_string(static_cast<int32_t>(SimHashOfName("INPUT_INTERACT_OPTION1"))),
+        "HashOfName(\"INPUT_INTERACT_OPTION1\") -> " +
+            std::to_string(static_cast<int32_t>(SimHashOfName("INPUT_INTERACT_OPTION1"))),
         "PromptSetControl(" + h + ", " + Hex(SimHashOfName("INPUT_INTERACT_OPTION1")) + ")",
         "ComposeText(10, \"LITERAL_STRING\", \"Quorvane\") -> text \"Quorvane\"",
         "PromptSetLabel(" + h + ", <the composed label>)",
@@ -127,8 +125,7 @@ int ScanAndPrompt(PluginModule& plugin, std::ostream& out)
 
     sim.WalkPlayerTo(StationSpot(3, 40.0f), 5.0f);
     // 15 more units at 5 units/s: 3 s to leave the 20-unit reach.
-    c.Check(sim.RunUntil([&] { return sim.LivePrompt() == nullptr; }, 5000),
-            "walking away withdraws the prompt");
+    c.Check(sim.RunUntil([&] { return sim.LivePrompt() == nullptr; }, 5000), "walking away withdraws the prompt");
     const float dx = sim.PlayerPosition().x - SimStationPosition(3).x;
     c.Check(dx >= 20.0f && dx < 20.0f + 5.0f * static_cast<float>(sim.FrameMs()) / 1000.0f * 2,
             "within a frame of leaving the 20-unit reach");
@@ -258,7 +255,8 @@ int JourneyRide(PluginModule& plugin, std::ostream& out)
     sim.SetCash(2000);
     // The line: Riggs, Flatneck, Rhodes, Saint Denis, and on; junctions halfway along each leg.
     sim.SetTrainPath([](Vec3 spawn, bool) {
-        return std::vector<Vec3>{spawn, StationAt(3), StationAt(4), StationAt(11), StationAt(10), Vec3{5000, -1600, 46}};
+        return std::vector<Vec3>{spawn,         StationAt(3),  StationAt(4),
+                                 StationAt(11), StationAt(10), Vec3{5000, -1600, 46}};
     });
     const auto Between = [](size_t a, size_t b) {
         const Vec3 p = StationAt(a), q = StationAt(b);
@@ -306,12 +304,15 @@ int JourneyRide(PluginModule& plugin, std::ostream& out)
     sim.MovePlayerTo(StationSpot(10, 5.0f));
     const SimTrain* train = sim.LatestTrain();
     const int32_t handle = train != nullptr ? train->handle : 0;
-    c.Check(sim.RunUntil([&] {
-        for (const SimTrain& t : sim.Trains())
-            if (t.handle == handle && t.givenUp)
-                return true;
-        return false;
-    }, 10 * 60000), "once the player has left it, the train is given up");
+    c.Check(sim.RunUntil(
+                [&] {
+                    for (const SimTrain& t : sim.Trains())
+                        if (t.handle == handle && t.givenUp)
+                            return true;
+                    return false;
+                },
+                10 * 60000),
+            "once the player has left it, the train is given up");
     c.Check(sim.TrainSwitchState() == 1, "and the game-wide switch is back on");
     c.Check(sim.RunUntil([&] { return sim.LivePrompt() != nullptr; }, 30000),
             "at Saint Denis the prompt is offered again");
@@ -333,8 +334,8 @@ int SettingsFromIni(PluginModule& plugin, std::ostream& out)
     Checker c(out);
     std::error_code ignored;
     // The process id in the name: another checkout may run the same scenario at the same time.
-    const fs::path dir = fs::temp_directory_path(ignored) /
-                         ("quorvane_settings_scenario_" + std::to_string(ProcessId()));
+    const fs::path dir =
+        fs::temp_directory_path(ignored) / ("quorvane_settings_scenario_" + std::to_string(ProcessId()));
     fs::create_directories(dir, ignored);
     {
         std::ofstream ini(dir / "Quorvane.ini", std::ios::binary);
@@ -373,9 +374,8 @@ public:
     ModuleHoldFails()
     {
         HMODULE base = GetModuleHandleA("kernelbase.dll");
-        target_ = reinterpret_cast<unsigned char*>(
-            reinterpret_cast<void*>(GetProcAddress(base != nullptr ? base : GetModuleHandleA("kernel32.dll"),
-                                                   "GetModuleHandleExW")));
+        target_ = reinterpret_cast<unsigned char*>(reinterpret_cast<void*>(
+            GetProcAddress(base != nullptr ? base : GetModuleHandleA("kernel32.dll"), "GetModuleHandleExW")));
         if (target_ == nullptr || !VirtualProtect(target_, sizeof saved_, PAGE_EXECUTE_READWRITE, &protect_)) {
             target_ = nullptr;
             return;
@@ -452,7 +452,8 @@ int SpeedFallback(PluginModule& plugin, std::ostream& out)
     std::error_code ignored;
     const fs::path previous = fs::current_path(ignored);
     for (const char* value : {"0", "fast"}) {
-        const fs::path dir = fs::temp_directory_path(ignored) / (std::string("quorvane_speed_scenario_") + value + "_" + std::to_string(ProcessId()));
+        const fs::path dir = fs::temp_directory_path(ignored) /
+                             (std::string("quorvane_speed_scenario_") + value + "_" + std::to_string(ProcessId()));
         fs::create_directories(dir, ignored);
         std::ofstream(dir / "Quorvane.ini", std::ios::binary) << "[SETTINGS]\r\nMAX_TRAIN_SPEED=" << value << "\r\n";
         fs::current_path(dir, ignored);
@@ -470,11 +471,13 @@ int SpeedFallback(PluginModule& plugin, std::ostream& out)
             sim.RunFor(300);
             Tap(sim, Enter);  // the first row, Annesburg: the train boards at Riggs Station either way
             float fastest = 0;
-            const bool came = sim.RunUntil([&] {
-                for (const SimTrain& t : sim.Trains())
-                    fastest = std::max(fastest, t.travelSpeed);
-                return !sim.Halts().empty();
-            }, 5 * 60000);
+            const bool came = sim.RunUntil(
+                [&] {
+                    for (const SimTrain& t : sim.Trains())
+                        fastest = std::max(fastest, t.travelSpeed);
+                    return !sim.Halts().empty();
+                },
+                5 * 60000);
             c.Check(came && sim.Halts()[0].nearestStation == 3, "the train comes to Riggs Station" + with);
             c.Check(fastest == 14.0f, "at speed 14" + with + " (fastest seen " + std::to_string(fastest) + ")");
             sim.Unload();
@@ -508,7 +511,7 @@ const Scenario Scenarios[] = {
 #endif
 };
 
-} // namespace
+}  // namespace
 
 int RunScenario(const std::string& name, PluginModule& plugin, std::ostream& out)
 {

@@ -25,10 +25,9 @@ struct ScriptUnwind {};
 
 constexpr size_t ScriptStackBytes = 256 * 1024;
 
-} // namespace
+}  // namespace
 
-Sim::Sim(SimConfig config)
-    : config_(std::move(config)), mainFiber_(Fiber::ForCurrentThread()), rng_(config_.seed)
+Sim::Sim(SimConfig config) : config_(std::move(config)), mainFiber_(Fiber::ForCurrentThread()), rng_(config_.seed)
 {
     now_ = config_.startGameTime;
     tick_ = config_.startTick;
@@ -59,10 +58,7 @@ const char* Sim::NativeName(uint64_t hash)
     return row < 0 ? nullptr : HostNatives[row].name;
 }
 
-void Sim::Error(const std::string& message)
-{
-    errors_.push_back("[" + FormatGameTime(now_) + "] " + message);
-}
+void Sim::Error(const std::string& message) { errors_.push_back("[" + FormatGameTime(now_) + "] " + message); }
 
 // ---- loading ----------------------------------------------------------------------------------
 
@@ -209,7 +205,6 @@ void Sim::RunFrame()
 
     if (scriptEntry_ != nullptr && !scriptFinished_ && now_ >= wakeAt_ && frame_ > wokeFrame_)
         ResumeScript();
-
 }
 
 void Sim::RunFrames(int n)
@@ -350,8 +345,7 @@ int32_t Sim::WorldGetAllPeds(int32_t* handles, int32_t capacity)
     return n;
 }
 
-uint32_t Sim::ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
-                             const char* path)
+uint32_t Sim::ReadProfileInt(const char* section, const char* key, int32_t defaultValue, const char* path)
 {
     const std::string full = config_.gameDir + "/" + path;
     return ::ReadProfileInt(section, key, defaultValue, full.c_str());
@@ -444,8 +438,7 @@ uint64_t* Sim::NativeCallNow()
         Error("native " + Hex(call_.hash) + " called outside the script fibre");
 #ifndef _WIN32
     if (++callsSinceYield_ > MaxCallsWithoutYield && inScript_ && !unwinding_) {
-        Error("the script made " + std::to_string(MaxCallsWithoutYield) +
-              " native calls without yielding; stopped");
+        Error("the script made " + std::to_string(MaxCallsWithoutYield) + " native calls without yielding; stopped");
         unwinding_ = true;
         throw ScriptUnwind{};
     }
@@ -470,8 +463,8 @@ uint64_t* Sim::NativeCallNow()
     TakeObservedEvents();
     if (logging_) {
         log_.push_back(CallRecord{frame_, now_, call_.hash, native.name,
-                                  std::vector<uint64_t>(call_.args, call_.args + call_.argc),
-                                  call.ArgsText(), call.ResultText(), result[0], call.TakeTextArgs()});
+                                  std::vector<uint64_t>(call_.args, call_.args + call_.argc), call.ArgsText(),
+                                  call.ResultText(), result[0], call.TakeTextArgs()});
     }
     return result;
 }
@@ -543,31 +536,64 @@ std::string FormatGameTime(int64_t ms)
     const bool negative = ms < 0;
     const uint64_t a = static_cast<uint64_t>(negative ? -ms : ms);
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%s%" PRIu64 ":%02" PRIu64 ":%02" PRIu64 ".%03" PRIu64,
-                  negative ? "-" : "", a / 3600000, a / 60000 % 60, a / 1000 % 60, a % 1000);
+    std::snprintf(buf, sizeof buf, "%s%" PRIu64 ":%02" PRIu64 ":%02" PRIu64 ".%03" PRIu64, negative ? "-" : "",
+                  a / 3600000, a / 60000 % 60, a / 1000 % 60, a % 1000);
     return buf;
 }
 
 namespace {
-Sim* Need()
+Sim* Need() { return current; }
+void HScriptRegister(void* m, ScriptEntryFn e)
 {
-    return current;
+    if (Sim* s = Need())
+        s->ScriptRegister(m, e);
 }
-void HScriptRegister(void* m, ScriptEntryFn e) { if (Sim* s = Need()) s->ScriptRegister(m, e); }
-void HScriptUnregister(void* m) { if (Sim* s = Need()) s->ScriptUnregister(m); }
-void HScriptWait(uint32_t ms) { if (Sim* s = Need()) s->ScriptWait(ms); }
-void HKeyRegister(KeyboardHandlerFn h) { if (Sim* s = Need()) s->KeyboardHandlerRegister(h); }
-void HKeyUnregister(KeyboardHandlerFn h) { if (Sim* s = Need()) s->KeyboardHandlerUnregister(h); }
-void HNativeInit(uint64_t hash) { if (Sim* s = Need()) s->NativeInit(hash); }
-void HNativePush(uint64_t v) { if (Sim* s = Need()) s->NativePush64(v); }
+void HScriptUnregister(void* m)
+{
+    if (Sim* s = Need())
+        s->ScriptUnregister(m);
+}
+void HScriptWait(uint32_t ms)
+{
+    if (Sim* s = Need())
+        s->ScriptWait(ms);
+}
+void HKeyRegister(KeyboardHandlerFn h)
+{
+    if (Sim* s = Need())
+        s->KeyboardHandlerRegister(h);
+}
+void HKeyUnregister(KeyboardHandlerFn h)
+{
+    if (Sim* s = Need())
+        s->KeyboardHandlerUnregister(h);
+}
+void HNativeInit(uint64_t hash)
+{
+    if (Sim* s = Need())
+        s->NativeInit(hash);
+}
+void HNativePush(uint64_t v)
+{
+    if (Sim* s = Need())
+        s->NativePush64(v);
+}
 uint64_t* HNativeCall()
 {
     static uint64_t empty[4];
     Sim* s = Need();
     return s ? s->NativeCallNow() : empty;
 }
-int32_t HGetAllPeds(int32_t* h, int32_t n) { Sim* s = Need(); return s ? s->WorldGetAllPeds(h, n) : 0; }
-uint32_t HTick() { Sim* s = Need(); return s ? s->Tick() : 0; }
+int32_t HGetAllPeds(int32_t* h, int32_t n)
+{
+    Sim* s = Need();
+    return s ? s->WorldGetAllPeds(h, n) : 0;
+}
+uint32_t HTick()
+{
+    Sim* s = Need();
+    return s ? s->Tick() : 0;
+}
 uint32_t HProfile(const char* sec, const char* key, int32_t def, const char* path)
 {
     Sim* s = Need();
@@ -588,12 +614,11 @@ void HRecordingClose(void* file)
     if (Sim* s = Need())
         s->RecordingClose(file);
 }
-} // namespace
+}  // namespace
 
 HostApi SimHostApi()
 {
-    return HostApi{&HScriptRegister, &HScriptUnregister, &HScriptWait,    &HKeyRegister,
-                   &HKeyUnregister,  &HNativeInit,       &HNativePush,    &HNativeCall,
-                   &HGetAllPeds,     &HTick,             &HProfile,       &HRecordingOpen,
-                   &HRecordingWrite, &HRecordingClose};
+    return HostApi{&HScriptRegister, &HScriptUnregister, &HScriptWait,     &HKeyRegister,   &HKeyUnregister,
+                   &HNativeInit,     &HNativePush,       &HNativeCall,     &HGetAllPeds,    &HTick,
+                   &HProfile,        &HRecordingOpen,    &HRecordingWrite, &HRecordingClose};
 }

@@ -25,11 +25,11 @@ struct Vec3 {
 };
 
 struct SimConfig {
-    uint32_t frameMs = 16;          // game milliseconds per frame
-    int64_t startGameTime = 0;      // the game clock starts here (it reads as a signed 32-bit value)
-    uint32_t startTick = 100000;    // GetTickCount at the first frame
-    uint32_t seed = 1;              // for the game's random numbers
-    std::string gameDir = ".";      // where the plug-in's ".\Quorvane.ini" is looked for
+    uint32_t frameMs = 16;        // game milliseconds per frame
+    int64_t startGameTime = 0;    // the game clock starts here (it reads as a signed 32-bit value)
+    uint32_t startTick = 100000;  // GetTickCount at the first frame
+    uint32_t seed = 1;            // for the game's random numbers
+    std::string gameDir = ".";    // where the plug-in's ".\Quorvane.ini" is looked for
 };
 
 // One native call as the plug-in made it.
@@ -39,9 +39,9 @@ struct CallRecord {
     uint64_t hash;
     std::string name;
     std::vector<uint64_t> args;
-    std::string argsText;   // readable arguments, as the native took them
-    std::string resultText; // readable result, empty when the native returns nothing
-    uint64_t result;        // the first result slot, raw
+    std::string argsText;                               // readable arguments, as the native took them
+    std::string resultText;                             // readable result, empty when the native returns nothing
+    uint64_t result;                                    // the first result slot, raw
     std::vector<std::pair<int, std::string>> textArgs;  // the texts it was given, by argument
 };
 
@@ -49,16 +49,16 @@ struct CallRecord {
 struct WorldEvent {
     int64_t gameTime;
     std::string text;
-    uint64_t frame = 0;     // the script's frame, as the observer counts them
-    bool timeRead = true;   // false: told before the plug-in read the game clock
+    uint64_t frame = 0;    // the script's frame, as the observer counts them
+    bool timeRead = true;  // false: told before the plug-in read the game clock
 };
 
 struct SimPrompt {
     int32_t handle = 0;
     uint32_t control = 0;
     std::string label;
-    bool setUp = false;    // the setup step has run: the prompt is on screen
-    bool used = false;     // the player has used it
+    bool setUp = false;  // the setup step has run: the prompt is on screen
+    bool used = false;   // the player has used it
     std::vector<std::pair<uint64_t, int32_t>> settings;
 };
 
@@ -87,12 +87,12 @@ struct SimTrain {
     bool removed = false;
     bool direction = false;
     std::vector<Vec3> path;
-    double distance = 0;        // along the path
-    float speed = 0;            // units per second
-    float travelSpeed = 0;      // what the train keeps to on its own
-    int64_t immediateUntil = 0; // an immediate speed holds until then
+    double distance = 0;         // along the path
+    float speed = 0;             // units per second
+    float travelSpeed = 0;       // what the train keeps to on its own
+    int64_t immediateUntil = 0;  // an immediate speed holds until then
     int32_t lastStopSetting = -1;
-    int64_t heldUntil = 0;      // the hold test answers yes until then
+    int64_t heldUntil = 0;  // the hold test answers yes until then
 };
 
 // A junction the host reports for a train while it is within radius of a point.
@@ -130,8 +130,8 @@ struct SimPed {
 class PluginModule {
 public:
     virtual ~PluginModule() = default;
-    virtual bool Load() = 0;   // static initialisation and the library entry's attach
-    virtual void Unload() = 0; // the library entry's detach
+    virtual bool Load() = 0;    // static initialisation and the library entry's attach
+    virtual void Unload() = 0;  // the library entry's detach
     virtual void* Handle() const = 0;
 };
 
@@ -200,13 +200,13 @@ public:
     // ---- prompts --------------------------------------------------------------------------
     const SimPrompt* LivePrompt() const;  // the one on screen, if any
     size_t LivePromptCount() const;
-    void UsePrompt();                     // the player uses the prompt on screen
+    void UsePrompt();  // the player uses the prompt on screen
     int StalePromptQueries() const { return stalePromptQueries_; }
 
     // ---- pad, cash, timer, drawing ------------------------------------------------------
     void SetUsingKeyboard(bool keyboard) { usingKeyboard_ = keyboard; }
-    void PadHold(const char* control);       // held from the next frame on
-    void PadRelease(const char* control);    // no longer held, and "just released" next frame
+    void PadHold(const char* control);     // held from the next frame on
+    void PadRelease(const char* control);  // no longer held, and "just released" next frame
     bool PadBlockedThisFrame() const { return padBlockedFrame_ == frame_; }
     void SetCash(int32_t cents) { cash_ = cents; }
     int32_t Cash() const { return cash_; }
@@ -228,14 +228,17 @@ public:
     // Handles of created trains count up from here; a negative base tests sign widening.
     void SetTrainHandleBase(int32_t base) { trainHandleBase_ = base; }
     // The path a train created at a spawn point runs along (the spawn point comes first).
-    void SetTrainPath(std::function<std::vector<Vec3>(Vec3 spawn, bool direction)> path) { trainPath_ = std::move(path); }
+    void SetTrainPath(std::function<std::vector<Vec3>(Vec3 spawn, bool direction)> path)
+    {
+        trainPath_ = std::move(path);
+    }
     void AddJunctionSpot(JunctionSpot spot) { junctionSpots_.push_back(spot); }
     void AddPed(SimPed ped) { peds_.push_back(ped); }
     const std::vector<SimPed>& Peds() const { return peds_; }
     SimTrain* LatestTrain();
     const std::vector<SimTrain>& Trains() const { return trains_; }
-    void VanishTrain();                  // the latest train stops existing
-    void HoldTrain(int64_t ms);          // the latest train answers "held" for ms from now
+    void VanishTrain();                    // the latest train stops existing
+    void HoldTrain(int64_t ms);            // the latest train answers "held" for ms from now
     void BoardTrain() { riding_ = true; }  // the player rides the latest train
     void LeaveTrain() { riding_ = false; }
     Vec3 TrainPosition(const SimTrain& train) const;
@@ -247,10 +250,10 @@ public:
     // Drops what the simulator has recorded so far (halts, trail, switches, events, trains that
     // are gone), for sessions long enough that the record itself would grow without end.
     void ForgetHistory();
-    size_t TrainsInWorld() const;        // existing trains, given up or not
-    size_t TrainsOwned() const;          // existing trains not given up
+    size_t TrainsInWorld() const;  // existing trains, given up or not
+    size_t TrainsOwned() const;    // existing trains not given up
     bool TransitionActive() const { return transition_; }
-    size_t AssetsHeld() const;           // requested or loaded and not released
+    size_t AssetsHeld() const;  // requested or loaded and not released
 
     // ---- random numbers -------------------------------------------------------------------
     void ForceRandom(int32_t value) { forcedRandom_.push_back(value); }
@@ -278,8 +281,7 @@ public:
     void NativePush64(uint64_t value);
     uint64_t* NativeCallNow();
     int32_t WorldGetAllPeds(int32_t* handles, int32_t capacity);
-    uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
-                            const char* path);
+    uint32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue, const char* path);
 
     // The plug-in's session recording, written into the game's folder; failures on demand.
     void* RecordingOpen(const char* path, const char* previousPath);

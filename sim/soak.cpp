@@ -29,7 +29,6 @@ bool RefusalShowing(const Sim& sim)
     return false;
 }
 
-
 // Every frame of the session goes through these, so that the most of each count is seen in the
 // frame it happens, not only between visits.
 class Session {
@@ -61,17 +60,21 @@ public:
     }
     void Run(int64_t ms)
     {
-        sim_.RunUntil([&] {
-            Observe();
-            return false;
-        }, ms);
+        sim_.RunUntil(
+            [&] {
+                Observe();
+                return false;
+            },
+            ms);
     }
     bool Until(const std::function<bool()>& condition, int64_t ms)
     {
-        return sim_.RunUntil([&] {
-            Observe();
-            return condition();
-        }, ms);
+        return sim_.RunUntil(
+            [&] {
+                Observe();
+                return condition();
+            },
+            ms);
     }
 
     void Tap(uint32_t key)
@@ -207,7 +210,7 @@ std::vector<Vec3> AnyTrack(Vec3 spawn, bool)
     return path;
 }
 
-} // namespace
+}  // namespace
 
 SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const SoakProbes& probes,
                    const std::function<void(const SoakSample&, const SoakResult&)>& onSample,
@@ -229,9 +232,8 @@ SoakResult RunSoak(PluginModule& plugin, double hours, uint32_t seed, const Soak
         if (sim.Now() >= nextSample) {
             result.samples.push_back(SoakSample{static_cast<double>(sim.Now()) / 3600000.0,
                                                 probes.liveHeapBlocks ? probes.liveHeapBlocks() : 0,
-                                                probes.residentKiB ? probes.residentKiB() : 0,
-                                                sim.LivePromptCount(), sim.TrainsInWorld(), sim.TrainsOwned(),
-                                                sim.AssetsHeld()});
+                                                probes.residentKiB ? probes.residentKiB() : 0, sim.LivePromptCount(),
+                                                sim.TrainsInWorld(), sim.TrainsOwned(), sim.AssetsHeld()});
             result.most.residentKiB = std::max(result.most.residentKiB, result.samples.back().residentKiB);
             if (onSample)
                 onSample(result.samples.back(), result);
@@ -250,8 +252,8 @@ SoakVerdict JudgeSoak(const SoakResult& result)
     if (!result.errors.empty())
         return {SoakVerdict::Failed, "failed: the host saw " + std::to_string(result.errors.size()) + " error(s)"};
     if (samples.size() < SoakSamplesNeeded) {
-        return {SoakVerdict::TooShort, "too short to judge: " + std::to_string(samples.size()) +
-                                           " hourly sample(s), " + std::to_string(SoakSamplesNeeded) +
+        return {SoakVerdict::TooShort, "too short to judge: " + std::to_string(samples.size()) + " hourly sample(s), " +
+                                           std::to_string(SoakSamplesNeeded) +
                                            " needed; play longer (3 game hours or more)"};
     }
     const uint64_t baseline = samples[1].liveHeapBlocks;

@@ -14,7 +14,7 @@ uint64_t ObservedKeyWord(uint32_t key)
         sim->ObserveKeyRead(key, word);
     return word;
 }
-} // namespace
+}  // namespace
 
 bool StaticPlugin::Load()
 {

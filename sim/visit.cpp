@@ -85,9 +85,8 @@ public:
         }
         sim_.Note("player boards the train");
         sim_.BoardTrain();
-        outcome_.arrived = sim_.RunUntil([&] {
-            return sim_.Halts().size() > 1 && sim_.Halts().back().nearestStation == plan_.to;
-        }, 90 * 60000);
+        outcome_.arrived = sim_.RunUntil(
+            [&] { return sim_.Halts().size() > 1 && sim_.Halts().back().nearestStation == plan_.to; }, 90 * 60000);
         if (!outcome_.arrived) {
             sim_.Note("the train never reached the destination");
             outcome_.problems.push_back(std::string("the train never reached ") + SimStationName(plan_.to));
@@ -99,10 +98,12 @@ public:
         sim_.WalkPlayerTo(Vec3{here.x + 250.0f, here.y + 250.0f, here.z}, 5.0f);
         const SimTrain* train = sim_.LatestTrain();
         const int32_t handle = train ? train->handle : 0;
-        sim_.RunUntil([&] {
-            return std::any_of(sim_.Trains().begin(), sim_.Trains().end(),
-                               [&](const SimTrain& t) { return t.handle == handle && t.givenUp; });
-        }, 30 * 60000);
+        sim_.RunUntil(
+            [&] {
+                return std::any_of(sim_.Trains().begin(), sim_.Trains().end(),
+                                   [&](const SimTrain& t) { return t.handle == handle && t.givenUp; });
+            },
+            30 * 60000);
         const Observer& seen = sim_.Observed();
         Save("trip.svg", TripMapSvg(seen.Trip(), seen.Origin(), plan_.to, outcome_.farePaid), "map of the trip");
     }
@@ -139,7 +140,7 @@ private:
     VisitOutcome& outcome_;
 };
 
-} // namespace
+}  // namespace
 
 std::vector<Vec3> TrackThroughPlannedStops(Vec3 spawn)
 {

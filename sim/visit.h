@@ -18,7 +18,7 @@ struct VisitPlan {
     bool ride = true;
     float walkSpeed = 5.0f;
     float standOff = 4.0f;  // how far east of the station the player stops walking
-    std::string pictures;  // folder for menu.svg, refusal.svg and trip.svg; "" for none
+    std::string pictures;   // folder for menu.svg, refusal.svg and trip.svg; "" for none
 };
 
 struct VisitOutcome {

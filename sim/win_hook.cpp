@@ -38,7 +38,7 @@ private:
     HMODULE module_ = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 extern "C" {
 void HookScriptRegister(HMODULE module, void (*entry)()) { Api().scriptRegister(module, entry); }

@@ -243,11 +243,14 @@ protected:
         SelectFlatneck();
         Tap(Enter);
         float fastest = 0;
-        ASSERT_TRUE(sim().RunUntil([&] {
-            for (const SimTrain& t : sim().Trains())
-                fastest = std::max(fastest, t.travelSpeed);
-            return !sim().Halts().empty();
-        }, 5 * 60000)) << value << ": the train stops for boarding";
+        ASSERT_TRUE(sim().RunUntil(
+            [&] {
+                for (const SimTrain& t : sim().Trains())
+                    fastest = std::max(fastest, t.travelSpeed);
+                return !sim().Halts().empty();
+            },
+            5 * 60000))
+            << value << ": the train stops for boarding";
         EXPECT_EQ(fastest, speed) << value;
         EXPECT_EQ(sim().Halts().front().nearestStation, 3);
     }
@@ -275,7 +278,8 @@ class BadSettings : public FaultAtRiggs, public testing::WithParamInterface<std:
 
 TEST_P(BadSettings, StillServeATrip)
 {
-    const std::string dir = testing::TempDir() + "quorvane_bad_" + std::to_string(std::hash<std::string>{}(std::string(GetParam().first) + GetParam().second));
+    const std::string dir = testing::TempDir() + "quorvane_bad_" +
+                            std::to_string(std::hash<std::string>{}(std::string(GetParam().first) + GetParam().second));
     ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
     {
         std::ofstream ini(dir + "/Quorvane.ini");

@@ -35,7 +35,7 @@ size_t IndexOf(const std::vector<std::string>& lines, const std::string& prefix,
     return lines.size();
 }
 
-} // namespace
+}  // namespace
 
 class TrainDispatch : public SimTest {
 protected:
@@ -47,9 +47,15 @@ protected:
         Journey.OriginIndex = 3;
         Journey.TrainDirection = true;
     }
-    void Dispatch() { RunInScript([] { DispatchTrain(); }); }
+    void Dispatch()
+    {
+        RunInScript([] { DispatchTrain(); });
+    }
     // Runs frames until the dispatch has ended its transition.
-    void Finish() { ASSERT_TRUE(sim().RunUntil([&] { return !sim().TransitionActive(); }, 60000)); }
+    void Finish()
+    {
+        ASSERT_TRUE(sim().RunUntil([&] { return !sim().TransitionActive(); }, 60000));
+    }
 };
 
 TEST_F(TrainDispatch, CreatesATrainInTheOrderTheGameNeeds)
@@ -75,15 +81,14 @@ TEST_F(TrainDispatch, CreatesATrainInTheOrderTheGameNeeds)
 
     const std::vector<std::string> clearing(t.begin() + static_cast<long>(IndexOf(t, "PedPrepare")),
                                             t.begin() + static_cast<long>(IndexOf(t, "PedRelease") + 1));
-    EXPECT_EQ(clearing, (std::vector<std::string>{
-                            "PedPrepare(768, 1, 1)", "PedIsSettled(768) -> no", "PedSetPair(768, 1, 1)",
-                            "PedByAddress(&768)", "EntityExists(768) -> yes",
-                            "PedMoveTo(768, 2200, -6000, 0, 0, 1, 1)", "PedSetPair(768, 0, 0)",
-                            "PedRelease(&768)"}));
+    EXPECT_EQ(clearing, (std::vector<std::string>{"PedPrepare(768, 1, 1)", "PedIsSettled(768) -> no",
+                                                  "PedSetPair(768, 1, 1)", "PedByAddress(&768)",
+                                                  "EntityExists(768) -> yes", "PedMoveTo(768, 2200, -6000, 0, 0, 1, 1)",
+                                                  "PedSetPair(768, 0, 0)", "PedRelease(&768)"}));
 
     const Vec3 spawn = SimStations[3].spawnPoints[1];
-    const std::string created = "CreateTrain(" + Hex(SimTrainConfigurations[21]) + ", " + FloatText(spawn.x) +
-                                ", " + FloatText(spawn.y) + ", " + FloatText(spawn.z) + ", 1, 1, 1, 1)";
+    const std::string created = "CreateTrain(" + Hex(SimTrainConfigurations[21]) + ", " + FloatText(spawn.x) + ", " +
+                                FloatText(spawn.y) + ", " + FloatText(spawn.z) + ", 1, 1, 1, 1)";
     const size_t creation = IndexOf(t, "CreateTrain(");
     ASSERT_LT(creation, t.size());
     EXPECT_EQ(t[creation].substr(0, created.size()), created);
@@ -92,7 +97,8 @@ TEST_F(TrainDispatch, CreatesATrainInTheOrderTheGameNeeds)
     EXPECT_EQ(t[creation - 3], "BeforeTrainCreation()");
     EXPECT_EQ(t[creation - 4], "TrainSwitch(0)");
     const std::string train = std::to_string(Journey.Train);
-    const std::vector<std::string> after(t.begin() + static_cast<long>(creation) + 1, t.begin() + static_cast<long>(creation) + 10);
+    const std::vector<std::string> after(t.begin() + static_cast<long>(creation) + 1,
+                                         t.begin() + static_cast<long>(creation) + 10);
     EXPECT_EQ(after[1], "EntityExists(" + train + ") -> yes");
     EXPECT_EQ(after[2], "TrainLastStopSetting(" + train + ", 0)");
     EXPECT_EQ(after[3], "TrainInitialSpeed(" + train + ", 14)");
@@ -377,7 +383,8 @@ TEST_F(TrainAtRiggs, TheLastStopIsMarkedAndTheRampReachesTopSpeedIn280Steps)
     EXPECT_EQ(sim().Trace(start, {NativeTrainLastStopSetting}),
               std::vector<std::string>{"TrainLastStopSetting(" + std::to_string(Journey.Train) + ", 1)"});
     size_t ramp = start;
-    while (sim().Log()[ramp].hash != NativeTrainAnnounce || sim().Log()[ramp].argsText.find("NEXT") == std::string::npos)
+    while (sim().Log()[ramp].hash != NativeTrainAnnounce ||
+           sim().Log()[ramp].argsText.find("NEXT") == std::string::npos)
         ++ramp;
     sim().RunFor(80000);
     const std::vector<float> travel = FloatArgs(sim(), NativeTrainTravelSpeed, ramp);
@@ -416,7 +423,10 @@ TEST_F(TrainAtRiggs, ATopSpeedOfTwentyIsNotReachedWithinNinetySeconds)
 
 class JunctionsOnTheWay : public TrainAtRiggs {
 protected:
-    void Apply() { RunInScript([] { ApplyJunctionSettings(); }); }
+    void Apply()
+    {
+        RunInScript([] { ApplyJunctionSettings(); });
+    }
 };
 
 TEST_F(JunctionsOnTheWay, NothingIsAskedBeforeAPlanWithSettings)
@@ -434,8 +444,8 @@ TEST_F(JunctionsOnTheWay, EveryMatchingEntryIsAppliedToTheReportedJunction)
     sim().AddJunctionSpot(JunctionSpot{here, 50.0f, -3, 5, 2});
     RouteJunctions.resize(4);
     RouteJunctions[0] = JunctionSetting{2, 5, true};
-    RouteJunctions[1] = JunctionSetting{1, 5, true};   // another track
-    RouteJunctions[2] = JunctionSetting{2, 6, true};   // another junction
+    RouteJunctions[1] = JunctionSetting{1, 5, true};  // another track
+    RouteJunctions[2] = JunctionSetting{2, 6, true};  // another junction
     RouteJunctions[3] = JunctionSetting{2, 5, false};
     const size_t start = sim().Log().size();
     Apply();

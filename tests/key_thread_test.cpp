@@ -28,12 +28,12 @@ TEST_F(MenuWithAWindowThread, ReadsNeverMixTwoEventsAndOnlyWholeEventsCount)
     std::thread window([&] {
         for (uint32_t n = 0; !stop.load(std::memory_order_relaxed); ++n) {
             const int32_t up = static_cast<int32_t>(n & 1);
-            handler(Down, 1, 0x50, 0, 0, 1 - up, up);       // the menu's key, down and up in turn
-            handler(ReleasedOnly, 1, 0x1E, 0, 1, 1, 1);     // only ever released
-            handler(PressedOnly, 1, 0x30, 0, 0, up, 0);     // only ever pressed
-            handler(Enter, 1, 0x1C, 0, 0, up, 0);           // pressed, never released: no accept
-            handler(Backspace, 1, 0x0E, 0, 0, up, 0);       // nor a cancel
-            handler(255 + n % 300, 1, 0, 1, 1, 1, up);      // codes past the table
+            handler(Down, 1, 0x50, 0, 0, 1 - up, up);    // the menu's key, down and up in turn
+            handler(ReleasedOnly, 1, 0x1E, 0, 1, 1, 1);  // only ever released
+            handler(PressedOnly, 1, 0x30, 0, 0, up, 0);  // only ever pressed
+            handler(Enter, 1, 0x1C, 0, 0, up, 0);        // pressed, never released: no accept
+            handler(Backspace, 1, 0x0E, 0, 0, up, 0);    // nor a cancel
+            handler(255 + n % 300, 1, 0, 1, 1, 1, up);   // codes past the table
             // Pressed with Alt and not down before, released without Alt and down before: any
             // word that mixes the two shows as a wrong pair.
             handler(BothKinds, 1, 0x20, 0, 1 - up, up, up);

@@ -29,7 +29,7 @@ uint64_t LoadThenInterleave(uint32_t key)
 void Press(uint32_t key) { KeyboardHandler(key, 1, 0, 0, 0, 0, 0); }
 void Release(uint32_t key) { KeyboardHandler(key, 1, 0, 0, 0, 1, 1); }
 
-} // namespace
+}  // namespace
 
 class KeyWord : public testing::Test {
 protected:
@@ -55,13 +55,13 @@ TEST_F(KeyWord, EachFieldAloneAndTogetherReadsBackAsSent)
     for (uint32_t tick : {0u, 1u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
         for (int fields = 0; fields < 8; ++fields) {
             const int alt = fields & 1, wasDown = (fields >> 1) & 1, up = (fields >> 2) & 1;
-            SCOPED_TRACE(testing::Message() << "tick " << tick << " alt " << alt << " was down " << wasDown
-                                            << " up " << up);
+            SCOPED_TRACE(testing::Message()
+                         << "tick " << tick << " alt " << alt << " was down " << wasDown << " up " << up);
             ClearKeyboardState();
             Now = tick;
             KeyboardHandler(key, 1, 0x1E, 0, alt, wasDown, up);
-            EXPECT_EQ(KeyboardState[key].load(), tick | Recorded | (up ? Released : 0) | (alt ? Alt : 0) |
-                                                     (wasDown ? WasDown : 0));
+            EXPECT_EQ(KeyboardState[key].load(),
+                      tick | Recorded | (up ? Released : 0) | (alt ? Alt : 0) | (wasDown ? WasDown : 0));
             const KeyEvent e = ReadKeyEvent(key);
             EXPECT_EQ(e.EventTick, tick);
             EXPECT_EQ(e.Recorded, 1);
@@ -83,6 +83,7 @@ TEST_F(KeyWord, TheQueriesDecideOnTheWordAndTheTickAlone)
 {
     static uint64_t handed = 0;
     ReadKeyWord = [](uint32_t) { return handed; };
+    // clang-format off
     const struct {
         uint64_t word;
         uint32_t now;
@@ -100,6 +101,7 @@ TEST_F(KeyWord, TheQueriesDecideOnTheWordAndTheTickAlone)
         {Recorded | Released | 0xFFFFFFF0,            20,     false, true},
         {100,                                         200,    false, false},  // no event recorded
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.word << " at " << std::dec << c.now);
         handed = c.word;
@@ -116,6 +118,7 @@ TEST_F(KeyWord, AnEventBetweenTheLoadAndTheClearIsKept)
 {
     constexpr uint32_t key = 13;
     ReadKeyWord = &LoadThenInterleave;
+    // clang-format off
     const struct {
         void (*newer)(uint32_t);
         bool heldAfter;         // the newer press is there
@@ -125,6 +128,7 @@ TEST_F(KeyWord, AnEventBetweenTheLoadAndTheClearIsKept)
         {&Press,    true,  false},
         {&Release,  false, true},
     };
+    // clang-format on
     for (const auto& c : cases) {
         ClearKeyboardState();
         Now = 1000;

@@ -17,7 +17,7 @@ std::vector<int64_t> Times(const Sim& sim, uint64_t hash, size_t first = 0)
     return times;
 }
 
-} // namespace
+}  // namespace
 
 class PlayerNotYetInWorld : public SimTest {
 protected:

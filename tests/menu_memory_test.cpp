@@ -76,10 +76,7 @@ protected:
         MakeSim(config);
         MenuOpenForLong::SetUp();
     }
-    void TearDown() override
-    {
-        MenuOpenForLong::TearDown();
-    }
+    void TearDown() override { MenuOpenForLong::TearDown(); }
     ScratchDir scratch_;
     std::filesystem::path dir_;
 };

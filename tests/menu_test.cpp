@@ -11,12 +11,9 @@ namespace {
 
 constexpr uint32_t Up = 38, Down = 40, Enter = 13, Backspace = 8;
 
-std::string Line(const std::string& text)
-{
-    return "<FONT FACE='$title' COLOR='#%04X'>" + text + "</FONT>";
-}
+std::string Line(const std::string& text) { return "<FONT FACE='$title' COLOR='#%04X'>" + text + "</FONT>"; }
 
-} // namespace
+}  // namespace
 
 class MenuOneAtRiggs : public SimTest {
 protected:
@@ -60,11 +57,22 @@ TEST_F(MenuOneAtRiggs, DrawsFifteenSpritesThenTwelveLines)
     EXPECT_EQ(frame[14].height, 0.036f);
 
     // The rows in the menu's order, each fare from Riggs Station (3) as tests/data has it.
-    const auto From3 = [](const char* name, size_t to) { return std::string(name) + " - " + FareText(FaresInCents()[3][to]) + "$"; };
+    const auto From3 = [](const char* name, size_t to) {
+        return std::string(name) + " - " + FareText(FaresInCents()[3][to]) + "$";
+    };
     const std::string expected[12] = {
-        "Destination:",          From3("Annesburg", 8),  From3("Bacchus Station", 12), From3("Emerald Station", 7),
-        From3("Flatneck Station", 4), From3("Rhodes", 11), "Riggs Station",              From3("Saint Denis", 10),
-        From3("Valentine", 6),   From3("Van Horn", 9),   From3("Wallace Station", 5),  "Close",
+        "Destination:",
+        From3("Annesburg", 8),
+        From3("Bacchus Station", 12),
+        From3("Emerald Station", 7),
+        From3("Flatneck Station", 4),
+        From3("Rhodes", 11),
+        "Riggs Station",
+        From3("Saint Denis", 10),
+        From3("Valentine", 6),
+        From3("Van Horn", 9),
+        From3("Wallace Station", 5),
+        "Close",
     };
     for (int row = 0; row < 12; ++row) {
         const DrawItem& t = frame[15 + static_cast<size_t>(row)];

@@ -14,9 +14,17 @@ uint64_t initHash;
 uint64_t results[4];
 int calls;
 
-void RecordInit(uint64_t hash) { initHash = hash; pushed.clear(); }
+void RecordInit(uint64_t hash)
+{
+    initHash = hash;
+    pushed.clear();
+}
 void RecordPush(uint64_t v) { pushed.push_back(v); }
-uint64_t* RecordCall() { ++calls; return results; }
+uint64_t* RecordCall()
+{
+    ++calls;
+    return results;
+}
 
 class RecordingHost : public testing::Test {
 protected:
@@ -33,7 +41,7 @@ protected:
     HostApi saved_{};
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(RecordingHost, WholeNumbersAndHandlesFillTheLowHalfOnly)
 {

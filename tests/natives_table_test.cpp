@@ -102,4 +102,4 @@ TEST(NativesTable, EveryNativeThePluginNamesHasARow)
         EXPECT_NE(HostRow(name), nullptr) << name << " is used by the plug-in but has no row";
 }
 
-} // namespace
+}  // namespace

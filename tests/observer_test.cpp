@@ -24,7 +24,8 @@ std::string Money(int32_t cents) { return FareText(cents) + "$"; }
 // The menu item of a destination, as the menu writes it.
 std::string Item(int32_t from, int32_t to)
 {
-    return std::string(SimStationName(to)) + " - " + Money(FaresInCents()[static_cast<size_t>(from)][static_cast<size_t>(to)]);
+    return std::string(SimStationName(to)) + " - " +
+           Money(FaresInCents()[static_cast<size_t>(from)][static_cast<size_t>(to)]);
 }
 
 std::vector<std::string> Lines(const std::vector<ObservedEvent>& timeline)
@@ -50,7 +51,7 @@ class Scratch {
 public:
     Scratch()
         : dir_(fs::temp_directory_path() / ("quorvane_observer_" + std::to_string(getpid()) + "_" +
-                                             testing::UnitTest::GetInstance()->current_test_info()->name()))
+                                            testing::UnitTest::GetInstance()->current_test_info()->name()))
     {
         fs::remove_all(dir_);
         fs::create_directories(dir_);
@@ -64,7 +65,7 @@ private:
     fs::path dir_;
 };
 
-} // namespace
+}  // namespace
 
 // quorvane-sim's visits, each recorded and replayed: the replay tells exactly what the live game
 // told, in the same frames, at the same game times.
@@ -141,7 +142,8 @@ TEST_F(Story, APurchaseNamesTheStationEachKeyAndWhyTheMenuClosed)
           std::string("menu closes: ticket bought")})
         EXPECT_TRUE(Has(Timeline(), line)) << line << "\nin\n" << Told();
     EXPECT_FALSE(Has(Timeline(), "key Down: ignored by the input gate"))
-        << "the release of a press the menu acted on is no input of its own\n" << Told();
+        << "the release of a press the menu acted on is no input of its own\n"
+        << Told();
 }
 
 TEST_F(Story, ARefusalSaysTheFareAndTheCash)
@@ -154,8 +156,8 @@ TEST_F(Story, ARefusalSaysTheFareAndTheCash)
     Tap(Enter);
     sim().RunFrames(5);
     EXPECT_TRUE(Has(Timeline(), "key Enter: accepted \"" + Item(3, to) + "\"")) << Told();
-    EXPECT_TRUE(Has(Timeline(), "refused: \"You don't have enough money.\": fare " + Money(fare) + ", cash " +
-                                    Money(fare - 1)))
+    EXPECT_TRUE(
+        Has(Timeline(), "refused: \"You don't have enough money.\": fare " + Money(fare) + ", cash " + Money(fare - 1)))
         << Told();
     EXPECT_FALSE(Has(Timeline(), "menu closes: ticket bought")) << Told();
 }
@@ -168,8 +170,7 @@ TEST_F(Story, TheMenuClosingSaysWhy)
         std::vector<std::string> lines;
     };
     const std::vector<Case> cases = {
-        {"Backspace", [](Sim& s) { s.TapKey(Backspace); },
-         {"key Backspace: cancelled", "menu closes: cancelled"}},
+        {"Backspace", [](Sim& s) { s.TapKey(Backspace); }, {"key Backspace: cancelled", "menu closes: cancelled"}},
         {"the pad's cancel",
          [](Sim& s) {
              s.SetUsingKeyboard(false);
@@ -178,8 +179,7 @@ TEST_F(Story, TheMenuClosingSaysWhy)
              s.PadRelease("INPUT_FRONTEND_CANCEL");
          },
          {"pad INPUT_FRONTEND_CANCEL: cancelled", "menu closes: cancelled"}},
-        {"walking away", [](Sim& s) { s.MovePlayerTo(FarFromStations()); },
-         {"menu closes: the player walked away"}},
+        {"walking away", [](Sim& s) { s.MovePlayerTo(FarFromStations()); }, {"menu closes: the player walked away"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -213,7 +213,7 @@ TEST(MoneyText, WritesCentsAsTheMenuWritesAFare)
         int32_t cents;
         const char* text;
     };
-    for (const Case& c : {Case{865, "8.65$"}, Case{5, "0.05$"}, Case{0, "0.00$"}, Case{120000, "1200.00$"},
-                          Case{-350, "-3.50$"}})
+    for (const Case& c :
+         {Case{865, "8.65$"}, Case{5, "0.05$"}, Case{0, "0.00$"}, Case{120000, "1200.00$"}, Case{-350, "-3.50$"}})
         EXPECT_EQ(MoneyText(c.cents), c.text) << c.cents;
 }

@@ -36,10 +36,14 @@ std::string Unescape(const std::string& line)
             continue;
         }
         const char c = line[++i];
-        if (c == 'r') out += '\r';
-        else if (c == 't') out += '\t';
-        else if (c == 'n') out += '\n';
-        else if (c == '\\') out += '\\';
+        if (c == 'r')
+            out += '\r';
+        else if (c == 't')
+            out += '\t';
+        else if (c == 'n')
+            out += '\n';
+        else if (c == '\\')
+            out += '\\';
         else if (c == 'x' && i + 2 < line.size()) {
             out += static_cast<char>(std::strtol(line.substr(i + 1, 2).c_str(), nullptr, 16));
             i += 2;
@@ -51,7 +55,7 @@ std::string Unescape(const std::string& line)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -105,8 +109,7 @@ int main(int argc, char** argv)
             std::ofstream file("case.ini", std::ios::binary);
             file << content;
         }
-        const uint32_t value = PlatformReadProfileInt(section.c_str(), key.c_str(), defaultValue,
-                                                      ".\\case.ini");
+        const uint32_t value = PlatformReadProfileInt(section.c_str(), key.c_str(), defaultValue, ".\\case.ini");
         std::printf("%s %u\n", name.c_str(), value);
         ++cases;
     }

@@ -3,8 +3,7 @@
 
 #include <cstdint>
 
-uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue,
-                                const char* path)
+uint32_t PlatformReadProfileInt(const char* section, const char* key, int32_t defaultValue, const char* path)
 {
     return GetPrivateProfileIntA(section, key, defaultValue, path);
 }

@@ -44,7 +44,7 @@ ArgNote Int(int32_t v) { return ArgNote{IntArg, static_cast<uint32_t>(v), nullpt
 ArgNote Text(const char* t) { return ArgNote{TextArg, 0, t, nullptr}; }
 ResultNote NoAnswer() { return ResultNote{NoResult, {0, 0, 0}}; }
 
-} // namespace
+}  // namespace
 
 class RecorderRoundTrip : public testing::Test {
 protected:
@@ -110,7 +110,7 @@ TEST_F(RecorderRoundTrip, NumbersAtEveryVarintLengthAndTheEndsOfTheRange)
         uint32_t tick;
         int64_t step;  // from the tick before (the first from 0)
     } ticks[] = {
-        {0xFFFFFFC0u, -64}, {0x00000000u, 64}, {0xFFFFE000u, -8192}, {0x00000000u, 8192},
+        {0xFFFFFFC0u, -64},       {0x00000000u, 64},        {0xFFFFE000u, -8192}, {0x00000000u, 8192},
         {0x80000000u, INT32_MIN}, {0xFFFFFFFFu, INT32_MAX}, {0xFFFFFFFFu, 0},
     };
     const uint64_t words[] = {0x7F, 0x80, 0x3FFF, 0x4000, UINT64_MAX, uint64_t{1} << 63, 0};
@@ -163,6 +163,7 @@ TEST_F(RecorderRoundTrip, TextsAtTheirCutAndChangingUnderOneAddress)
 {
     static char at[2048];
     static char elsewhere[2048];
+    // clang-format off
     const struct {
         char* address;
         std::string text;     // put at the address before the call
@@ -185,6 +186,7 @@ TEST_F(RecorderRoundTrip, TextsAtTheirCutAndChangingUnderOneAddress)
                     std::string(100, 'a') + "c" + std::string(923, 'a')},
         {at,        "Saint Denis",                   "Saint Denis"},
     };
+    // clang-format on
     Start();
     for (const auto& s : steps) {
         std::memcpy(s.address, s.text.c_str(), s.text.size() + 1);
@@ -207,7 +209,7 @@ TEST_F(RecorderRoundTrip, ABlockGoesOutAtTheRecordAfterTheThreshold)
 {
     const struct {
         size_t waits;
-        size_t blocks;   // the header's, the ones filled, the last with the end record
+        size_t blocks;  // the header's, the ones filled, the last with the end record
     } cases[] = {
         {32767 + 1, 2},
         {32768 + 1, 3},
@@ -269,11 +271,11 @@ TEST_F(RecorderRoundTrip, AFailedWriteLeavesTheBlocksBeforeIt)
 
     const struct {
         size_t failing;
-        size_t waits;    // what the reader gives back
+        size_t waits;  // what the reader gives back
     } cases[] = {
-        {3, 0},   // the first block after the header
-        {5, 2},   // a middle one
-        {8, 5},   // the last, with the end record
+        {3, 0},  // the first block after the header
+        {5, 2},  // a middle one
+        {8, 5},  // the last, with the end record
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.failing);

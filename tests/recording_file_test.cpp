@@ -29,10 +29,7 @@ std::string Slurp(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void Put(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void Put(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 // Runs f in a child process (under its own limits) and answers its exit code.
 int InChild(const std::function<int()>& f)
@@ -46,19 +43,19 @@ int InChild(const std::function<int()>& f)
 }
 
 // The child drops to an unprivileged user when run as root, for whom no folder is read-only.
-bool Unprivileged()
-{
-    return geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0);
-}
+bool Unprivileged() { return geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0); }
 
-} // namespace
+}  // namespace
 
 class RecordingFolder : public testing::Test {
 protected:
     fs::path Rec() const { return dir_ / "Quorvane.rec"; }
     fs::path Old() const { return dir_ / "Quorvane.old.rec"; }
-    void* Open() { return PlatformRecordingOpen((dir_.string() + "\\Quorvane.rec").c_str(),
-                                                (dir_.string() + "\\Quorvane.old.rec").c_str()); }
+    void* Open()
+    {
+        return PlatformRecordingOpen((dir_.string() + "\\Quorvane.rec").c_str(),
+                                     (dir_.string() + "\\Quorvane.old.rec").c_str());
+    }
 
     ScratchDir scratch_;
     fs::path dir_ = scratch_.Path() / "game";
@@ -69,6 +66,7 @@ protected:
 TEST_F(RecordingFolder, TheEarlierRecordingIsMovedAsideOrLeftAsItWas)
 {
     enum Before { Nothing, RecOnly, RecAndOld, OldIsAFolder, FolderReadOnly };
+    // clang-format off
     const struct {
         Before before;
         bool records;        // a new file is made
@@ -82,6 +80,7 @@ TEST_F(RecordingFolder, TheEarlierRecordingIsMovedAsideOrLeftAsItWas)
         {OldIsAFolder,      false,   "session 2", nullptr},
         {FolderReadOnly,    false,   "session 2", "session 1"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.before));
         fs::remove_all(dir_);
@@ -130,6 +129,7 @@ TEST_F(RecordingFolder, AFileThatWasNotMovedAsideIsNeverTruncated)
 // so it ends on the last whole block, and the next writes go on from there if they fit.
 TEST_F(RecordingFolder, AWriteCutShortLeavesTheFileOnItsLastWholeWrite)
 {
+    // clang-format off
     const struct {
         rlim_t limit;
         size_t blocks[3];   // the sizes of three writes
@@ -142,6 +142,7 @@ TEST_F(RecordingFolder, AWriteCutShortLeavesTheFileOnItsLastWholeWrite)
         {   4096, {5000, 10, 20},     {false, true, true},      30},
         {   4096, {4000, 96, 1},      {true, true, false},    4096},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.blocks[1]);
         fs::remove(Rec());
@@ -158,7 +159,8 @@ TEST_F(RecordingFolder, AWriteCutShortLeavesTheFileOnItsLastWholeWrite)
             int wrong = 0;
             for (int i = 0; i < 3; ++i)
                 wrong |= PlatformRecordingWrite(file, bytes.data(), static_cast<uint32_t>(c.blocks[i])) != c.ok[i]
-                             ? 1 << i : 0;
+                             ? 1 << i
+                             : 0;
             PlatformRecordingClose(file);
             return wrong;
         });

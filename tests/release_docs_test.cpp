@@ -27,10 +27,10 @@ struct Setting {
     const char* key;
     const char* defaultValue;
 };
-const Setting Settings[] = {{"MAX_TRAIN_SPEED", "14"}, {"MENU_UP_KEY", "38"}, {"MENU_DOWN_KEY", "40"},
-                            {"RECORD_SESSION", "0"}};
+const Setting Settings[] = {
+    {"MAX_TRAIN_SPEED", "14"}, {"MENU_UP_KEY", "38"}, {"MENU_DOWN_KEY", "40"}, {"RECORD_SESSION", "0"}};
 
-} // namespace
+}  // namespace
 
 TEST(ReleaseDocs, TheReadmesAndTheSettingsFileAgreeOnEverySetting)
 {
@@ -43,8 +43,8 @@ TEST(ReleaseDocs, TheReadmesAndTheSettingsFileAgreeOnEverySetting)
         EXPECT_TRUE(Has(player, std::string("  ") + s.key + "=" + s.defaultValue + "\n")) << "the example file";
     }
     // What unusual values do, said the same way in both.
-    for (const char* said : {"runs past its stops", "falls back to 14", "255 or more",
-                             "leaves only the", "0x10` is 16", "abc` is 0"}) {
+    for (const char* said :
+         {"runs past its stops", "falls back to 14", "255 or more", "leaves only the", "0x10` is 16", "abc` is 0"}) {
         std::string plain = said;
         plain.erase(std::remove(plain.begin(), plain.end(), '`'), plain.end());
         EXPECT_TRUE(Has(readme, said)) << "README.md: " << said;
@@ -88,8 +88,9 @@ TEST(ReleaseDocs, ThePlayersReadmeReadsWellInNotepadAndHasItsSections)
     // The 13 stations under their lines, by the names the menus show.
     const size_t one = player.find("Line one"), two = player.find("Line two"), end = player.find("WHAT IT NEEDS");
     ASSERT_TRUE(one < two && two < end);
-    const char* const lineOne[] = {"Riggs Station", "Flatneck Station", "Wallace Station", "Valentine", "Emerald Station",
-                                   "Annesburg", "Van Horn", "Saint Denis", "Rhodes", "Bacchus Station"};
+    const char* const lineOne[] = {"Riggs Station",   "Flatneck Station", "Wallace Station", "Valentine",
+                                   "Emerald Station", "Annesburg",        "Van Horn",        "Saint Denis",
+                                   "Rhodes",          "Bacchus Station"};
     const char* const lineTwo[] = {"Benedict Point", "Armadillo", "MacFarlanes Ranch"};
     for (const char* name : lineOne) {
         const size_t at = player.find(name, one);

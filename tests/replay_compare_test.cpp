@@ -106,7 +106,7 @@ void PlantInPushes(HostApi& host)
     };
 }
 
-} // namespace
+}  // namespace
 
 TEST(ReplayComparison, TheCodecOfTheseTestsWritesBackTheKeptRecordingByteForByte)
 {
@@ -122,80 +122,96 @@ TEST(ReplayComparison, EachRecordedValueTheReplayChecksPartsItExactlyWhereItWasC
         const char* what;
         std::function<Place(File&)> plant;
     } cases[] = {
-        {"the call's native", [](File& f) {
+        {"the call's native",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'C' && r.hashCode >= 2 && ArgOf(r, 3) >= 0; });
              At(f, p).hashCode = 0;
              At(f, p).hash = At(f, p).native ^ 0x10;
              return p;
          }},
-        {"one argument more", [](File& f) {
+        {"one argument more",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'C' && !r.args.empty(); });
              At(f, p).args.push_back(Arg{});
              return p;
          }},
-        {"one argument fewer", [](File& f) {
+        {"one argument fewer",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'C' && r.args.size() > 1; });
              At(f, p).args.pop_back();
              return p;
          }},
-        {"a whole number", [](File& f) {
+        {"a whole number",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'C' && ArgOf(r, 1) >= 0; });
              At(f, p).args[ArgOf(At(f, p), 1)].value += 1;
              return p;
          }},
-        {"a whole number recorded as a widened handle", [](File& f) {
+        {"a whole number recorded as a widened handle",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) {
                  return r.tag == 'C' && ArgOf(r, 1, [](const Arg& a) { return a.value >= 0; }) >= 0;
              });
              At(f, p).args[ArgOf(At(f, p), 1, [](const Arg& a) { return a.value >= 0; })].kind = 6;
              return p;
          }},
-        {"a float by its last bit", [](File& f) {
+        {"a float by its last bit",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'C' && ArgOf(r, 2) >= 0; });
              At(f, p).args[ArgOf(At(f, p), 2)].bits ^= 1;
              return p;
          }},
-        {"an opaque value in its high half", [](File& f) {
+        {"an opaque value in its high half",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'C' && ArgOf(r, 5) >= 0; });
              At(f, p).args[ArgOf(At(f, p), 5)].bits ^= uint64_t{1} << 40;
              return p;
          }},
-        {"a text by one letter", [](File& f) {
+        {"a text by one letter",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) {
-                 return r.tag == 'C' && ArgOf(r, 3, [](const Arg& a) { return a.textCode >= 2 && !a.resolved.empty(); }) >= 0;
+                 return r.tag == 'C' &&
+                        ArgOf(r, 3, [](const Arg& a) { return a.textCode >= 2 && !a.resolved.empty(); }) >= 0;
              });
-             Arg& a = At(f, p).args[ArgOf(At(f, p), 3, [](const Arg& x) { return x.textCode >= 2 && !x.resolved.empty(); })];
+             Arg& a =
+                 At(f, p).args[ArgOf(At(f, p), 3, [](const Arg& x) { return x.textCode >= 2 && !x.resolved.empty(); })];
              a.textCode = 0;  // inline: the numbering of later texts stays as it was
              a.text = a.resolved;
              a.text.back() ^= 1;
              return p;
          }},
-        {"an address's value before the call", [](File& f) {
+        {"an address's value before the call",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'C' && ArgOf(r, 4) >= 0; });
              At(f, p).args[ArgOf(At(f, p), 4)].value += 1;
              return p;
          }},
-        {"a widened handle", [](File& f) {
+        {"a widened handle",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'C' && ArgOf(r, 6) >= 0; });
              At(f, p).args[ArgOf(At(f, p), 6)].value -= 1;
              return p;
          }},
-        {"a wait's milliseconds", [](File& f) {
+        {"a wait's milliseconds",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'W'; });
              At(f, p).number += 1;
              return p;
          }},
-        {"the key read", [](File& f) {
+        {"the key read",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'K'; });
              At(f, p).number += 1;
              return p;
          }},
-        {"the character list's capacity", [](File& f) {
+        {"the character list's capacity",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'P'; });
              At(f, p).capacity += 1;
              return p;
          }},
-        {"a tick reading left out", [](File& f) {
+        {"a tick reading left out",
+         [](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'T'; });
              // The next reading is then the difference from the one before the removed one.
              const int32_t delta = At(f, p).delta;
@@ -209,10 +225,12 @@ TEST(ReplayComparison, EachRecordedValueTheReplayChecksPartsItExactlyWhereItWasC
              }
              return p;
          }},
-        {"the menu's down key in the header", [](File& f) {
+        {"the menu's down key in the header",
+         [](File& f) {
              std::vector<uint8_t>& raw = f.blocks[0][0].raw;
              const std::string key = "MENU_DOWN_KEY";
-             const auto at = std::search(raw.begin(), raw.end(), key.begin(), key.end()) + static_cast<std::ptrdiff_t>(key.size());
+             const auto at =
+                 std::search(raw.begin(), raw.end(), key.begin(), key.end()) + static_cast<std::ptrdiff_t>(key.size());
              const uint8_t down = *at;
              *at = static_cast<uint8_t>(down + 1);
              return First(f, [down](const Rec& r) { return r.tag == 'K' && r.number == down; });
@@ -245,18 +263,21 @@ TEST(ReplayComparison, WhatThePlugInReadsIsWhatTheRecordingSays)
         // The planted record, and the last call at which the plug-in must have parted.
         std::function<std::pair<Place, uint64_t>(File&)> plant;
     } cases[] = {
-        {"a value written back through an address", [&](File& f) {
+        {"a value written back through an address",
+         [&](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'C' && r.native == NativeTrainJunction; });
              At(f, p).args[1].after += 1;
              // The plug-in hands the variable back to the next reading of the junction.
              return std::make_pair(p, callOf(f, NativeTrainJunction, p.call));
          }},
-        {"a whole-number result", [&](File& f) {
+        {"a whole-number result",
+         [&](File& f) {
              const Place p = First(f, [](const Rec& r) { return r.tag == 'C' && r.native == NativePromptWasUsed; });
              At(f, p).intResult = 1;  // the player took the prompt a frame early: the menu opens
              return std::make_pair(p, p.call + 200);
          }},
-        {"the key word of the purchase", [&](File& f) {
+        {"the key word of the purchase",
+         [&](File& f) {
              const uint64_t charge = callOf(f, NativeChargeCash, 0);
              Place last{};
              for (const Place& p : testrec::Places(f)) {
@@ -298,9 +319,7 @@ TEST(ReplayComparison, EveryArgumentIsComparedAtTheFullWidthPushed)
     const File f = Kept();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto fits = [&](const Arg& a) {
-            return !c.negativeOnly || a.value < 0;
-        };
+        const auto fits = [&](const Arg& a) { return !c.negativeOnly || a.value < 0; };
         const Place p = First(f, [&](const Rec& r) { return r.tag == 'C' && ArgOf(r, c.kind, fits) >= 0; });
         plant = PushPlant{p.call, ArgOf(f.blocks[p.block][p.index], c.kind, fits), c.change};
         ReplayHostInstalled = &PlantInPushes;
@@ -374,7 +393,8 @@ TEST(ReplayTimeline, TimesAndHaltLengthsAreTheClocksReadingsAcrossItsWrap)
             EXPECT_EQ(is.text, was.text) << "the halt lengths, among others";
             EXPECT_EQ(is.timeRead, was.timeRead) << was.text;
             if (was.timeRead) {
-                EXPECT_EQ(is.gameTime, static_cast<int32_t>(static_cast<uint32_t>(was.gameTime) + c.offset)) << was.text;
+                EXPECT_EQ(is.gameTime, static_cast<int32_t>(static_cast<uint32_t>(was.gameTime) + c.offset))
+                    << was.text;
             }
         }
     }

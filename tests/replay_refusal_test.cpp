@@ -54,8 +54,8 @@ struct Scratch {
     }
     fs::path Write(const std::string& name, const Bytes& bytes) const
     {
-        std::ofstream(path / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                           static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path / name;
     }
     const fs::path path;
@@ -95,8 +95,10 @@ Bytes Header(uint64_t version = 1)
     testrec::Varint(h, version);
     testrec::Text(h, "1.0.0");
     testrec::Varint(h, 4);
-    for (const auto& [key, value] : {std::pair<const char*, int>{"MAX_TRAIN_SPEED", 14}, {"MENU_UP_KEY", 38},
-                                     {"MENU_DOWN_KEY", 40}, {"RECORD_SESSION", 1}}) {
+    for (const auto& [key, value] : {std::pair<const char*, int>{"MAX_TRAIN_SPEED", 14},
+                                     {"MENU_UP_KEY", 38},
+                                     {"MENU_DOWN_KEY", 40},
+                                     {"RECORD_SESSION", 1}}) {
         testrec::Text(h, key);
         testrec::Varint(h, static_cast<uint64_t>(value));
     }
@@ -190,7 +192,7 @@ constexpr bool PeakMeasurable = true;
 constexpr bool PeakMeasurable = true;
 #endif
 
-} // namespace
+}  // namespace
 
 // Each refusal of the reader, one file each: exit 2, one line on stderr saying what is wrong.
 TEST(ReplayRefusals, EachFaultTheDocumentNamesIsOneLineAndExitTwo)
@@ -218,27 +220,45 @@ TEST(ReplayRefusals, EachFaultTheDocumentNamesIsOneLineAndExitTwo)
         const char* line;  // how stderr's line goes on after "quorvane-sim: FILE: "
     } cases[] = {
         {"empty", {}, "not a Quorvane recording: the file is empty"},
-        {"a settings file", {'[', 'S', 'E', 'T', 'T', 'I', 'N', 'G', 'S', ']', '\r', '\n'},
+        {"a settings file",
+         {'[', 'S', 'E', 'T', 'T', 'I', 'N', 'G', 'S', ']', '\r', '\n'},
          "not a Quorvane recording: it does not begin with the recording's signature"},
-        {"format version 0", Recording({Encoded(Wait(0))}, 0), "a recording of format version 0; this replay reads version 1"},
-        {"format version 2", Recording({Encoded(Wait(0))}, 2), "a recording of format version 2; this replay reads version 1"},
+        {"format version 0", Recording({Encoded(Wait(0))}, 0),
+         "a recording of format version 0; this replay reads version 1"},
+        {"format version 2", Recording({Encoded(Wait(0))}, 2),
+         "a recording of format version 2; this replay reads version 1"},
         {"the signature and nothing more", testrec::Start(), "empty: the recording ends before its header"},
         {"a block that does not begin as one", notBlock, "damaged: block 1 at byte .* does not begin as a block"},
         {"a block longer than the writer's buffer", huge, "damaged: block 1 at byte .* claims 131073 bytes"},
-        {"cut inside a block's length", Bytes(longBlock.begin(), longBlock.begin() + static_cast<std::ptrdiff_t>(longBlock.size() - 200 - 4 - 1)),
+        {"cut inside a block's length",
+         Bytes(longBlock.begin(), longBlock.begin() + static_cast<std::ptrdiff_t>(longBlock.size() - 200 - 4 - 1)),
          "truncated: the file ends inside the length of block 1"},
-        {"cut inside a payload", Bytes(sound.begin(), sound.end() - 5), "truncated: the file ends inside block 1 \\(.*, 5 bytes short\\)"},
-        {"cut inside the last checksum", Bytes(sound.begin(), sound.end() - 1), "truncated: the file ends inside block 1 \\(.*, 1 bytes short\\)"},
+        {"cut inside a payload", Bytes(sound.begin(), sound.end() - 5),
+         "truncated: the file ends inside block 1 \\(.*, 5 bytes short\\)"},
+        {"cut inside the last checksum", Bytes(sound.begin(), sound.end() - 1),
+         "truncated: the file ends inside block 1 \\(.*, 1 bytes short\\)"},
         {"a checksum that does not match", badCrc, "damaged: block 1 at byte .* fails its checksum"},
         {"a record of unknown kind", Recording({Bytes{'Z', 0}}), "damaged: block 1 has a record of unknown kind 90"},
         {"a record cut short", Recording({Bytes{'C', 0, 1, 2}}), "damaged: block 1 has a record cut short"},
-        {"a hash number never defined", Recording({Definitions(0, 3) + Call(5)}), "damaged: block 1 has a call to a hash number that was never defined"},
-        {"a text number never defined", Recording({CallWithText(1, "a") + CallWithText(3, "")}), "damaged: block 1 has a text number that was never defined"},
-        {"records after the end", Recording({Encoded(end), Encoded(Wait(0))}), "damaged: block 2 has records after the closing record"},
-        {"a 193rd hash defined", Recording({Definitions(0, 100), Definitions(100, 93)}), "damaged: block 2 has more hash numbers than the 192 a recording defines"},
-        {"a 769th text defined", Recording({Times(769, CallWithText(1, "t"))}), "damaged: block 1 has more text numbers than the 768 a recording defines"},
-        {"a header of another version", [] { Bytes b = testrec::Start(); Frame(b, Header(2)); return b; }(), "damaged: block 0 has a header of format version 2"},
-        {"a header of 9 settings", [] {
+        {"a hash number never defined", Recording({Definitions(0, 3) + Call(5)}),
+         "damaged: block 1 has a call to a hash number that was never defined"},
+        {"a text number never defined", Recording({CallWithText(1, "a") + CallWithText(3, "")}),
+         "damaged: block 1 has a text number that was never defined"},
+        {"records after the end", Recording({Encoded(end), Encoded(Wait(0))}),
+         "damaged: block 2 has records after the closing record"},
+        {"a 193rd hash defined", Recording({Definitions(0, 100), Definitions(100, 93)}),
+         "damaged: block 2 has more hash numbers than the 192 a recording defines"},
+        {"a 769th text defined", Recording({Times(769, CallWithText(1, "t"))}),
+         "damaged: block 1 has more text numbers than the 768 a recording defines"},
+        {"a header of another version",
+         [] {
+             Bytes b = testrec::Start();
+             Frame(b, Header(2));
+             return b;
+         }(),
+         "damaged: block 0 has a header of format version 2"},
+        {"a header of 9 settings",
+         [] {
              Bytes h{'H', 1};
              testrec::Text(h, "1.0.0");
              testrec::Varint(h, 9);
@@ -247,8 +267,15 @@ TEST(ReplayRefusals, EachFaultTheDocumentNamesIsOneLineAndExitTwo)
              Bytes b = testrec::Start();
              Frame(b, h);
              return b;
-         }(), "damaged: block 0 has a header of 9 settings"},
-        {"no header first", [] { Bytes b = testrec::Start(); Frame(b, Encoded(Wait(0))); return b; }(), "damaged: block 0 has no header as its first record"},
+         }(),
+         "damaged: block 0 has a header of 9 settings"},
+        {"no header first",
+         [] {
+             Bytes b = testrec::Start();
+             Frame(b, Encoded(Wait(0)));
+             return b;
+         }(),
+         "damaged: block 0 has no header as its first record"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -256,7 +283,8 @@ TEST(ReplayRefusals, EachFaultTheDocumentNamesIsOneLineAndExitTwo)
         const Finished f = Tool({"--replay", file.string()}, scratch.path);
         EXPECT_EQ(f.exitCode, 2) << f.err;
         EXPECT_EQ(f.ErrLines(), 1u) << f.err;
-        EXPECT_TRUE(std::regex_search(f.err, std::regex("^quorvane-sim: " + file.string() + ": " + c.line + "( \\(--salvage|\n)")))
+        EXPECT_TRUE(std::regex_search(
+            f.err, std::regex("^quorvane-sim: " + file.string() + ": " + c.line + "( \\(--salvage|\n)")))
             << f.err;
     }
 }
@@ -294,8 +322,10 @@ TEST(ReplayRefusals, AFolderADeviceAndHugeOrEndlessFilesAreRefusedBeforeTheyAreR
         {"a folder", scratch.path / "Quorvane.rec", "not a Quorvane recording: it is a folder"},
         {"/dev/zero", "/dev/zero", "not a Quorvane recording: it is not a regular file"},
         {"a named pipe", scratch.path / "pipe.rec", "not a Quorvane recording: it is not a regular file"},
-        {"300 MB", sparse("huge.rec", Bytes(1000, 0x5A), 300 << 20), "not a Quorvane recording: 314572800 bytes, larger than any recording"},
-        {"200 MB after a sound start", sparse("zeros.rec", Recording({}), 200 << 20), afterStart + " does not begin as a block"},
+        {"300 MB", sparse("huge.rec", Bytes(1000, 0x5A), 300 << 20),
+         "not a Quorvane recording: 314572800 bytes, larger than any recording"},
+        {"200 MB after a sound start", sparse("zeros.rec", Recording({}), 200 << 20),
+         afterStart + " does not begin as a block"},
         {"50 MB of definitions", definitions, "damaged: block 1 has more hash numbers than the 192"},
         {"no such file", scratch.path / "none.rec", "cannot be read: No such file or directory"},
     };
@@ -335,7 +365,8 @@ TEST(ReplayRefusals, SalvageReplaysExactlyTheSoundBlocksBeforeTheDamage)
 
         const Finished refused = Tool({"--replay", path.string()}, scratch.path);
         EXPECT_EQ(refused.exitCode, 2);
-        EXPECT_NE(refused.err.find("damaged: block " + std::to_string(damaged) + " at byte"), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find("damaged: block " + std::to_string(damaged) + " at byte"), std::string::npos)
+            << refused.err;
         const Finished salvaged = Tool({"--replay", path.string(), "--salvage"}, scratch.path);
         EXPECT_EQ(salvaged.exitCode, 2) << "a salvaged replay is not a whole one";
         EXPECT_NE(salvaged.out.find(std::to_string(calls) + " native calls in " + std::to_string(waits) +
@@ -421,7 +452,7 @@ void CutTheFileMidway(HostApi& host)
         realWait(ms);
     };
 }
-} // namespace
+}  // namespace
 
 TEST(ReplayRefusals, AFileCutWhileItIsReplayedStopsTheReplayAndSaysSo)
 {

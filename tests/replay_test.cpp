@@ -25,9 +25,8 @@ protected:
     void SetUp() override
     {
         // The process id too: another checkout on the machine may run the same test at once.
-        dir_ = fs::temp_directory_path() /
-               (std::string("quorvane_rec_") + std::to_string(getpid()) + "_" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / (std::string("quorvane_rec_") + std::to_string(getpid()) + "_" +
+                                            testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -66,9 +65,12 @@ protected:
     // The whole trip from the purchase to the train given up, the player getting off at the end.
     void RideToTheEnd(size_t last)
     {
-        ASSERT_TRUE(sim().RunUntil([&] { return !sim().Halts().empty() && sim().Halts().back().nearestStation ==
-                                                    static_cast<int32_t>(last) && sim().Halts().size() > 1; },
-                                   60 * 60000));
+        ASSERT_TRUE(sim().RunUntil(
+            [&] {
+                return !sim().Halts().empty() && sim().Halts().back().nearestStation == static_cast<int32_t>(last) &&
+                       sim().Halts().size() > 1;
+            },
+            60 * 60000));
         sim().LeaveTrain();
         sim().MovePlayerTo(Vec3{0, 0, 0});
         ASSERT_TRUE(sim().RunUntil([&] { return Journey.Train == 0; }, 10 * 60000));
@@ -355,7 +357,7 @@ std::string WithFares(std::string line)
     return line;
 }
 
-} // namespace
+}  // namespace
 
 // Sessions recorded with the real Quorvane.asi under Wine (the record-sessions scenario), kept as
 // regression tests: the plug-in as built now must make exactly the calls it made then, and each

@@ -30,8 +30,9 @@ TEST_F(TicketBought, RiggsToSaintDenisHaltsAtEveryStopInOrder)
         Tap(40), WaitOutGate();
     sim().BoardTrain();
     Tap(13);
-    ASSERT_TRUE(sim().RunUntil([&] { return Journey.NextStopIndex == 3 && !sim().Halts().empty() &&
-                                            sim().Halts().back().leftAt != 0; }, 30 * 60000));
+    ASSERT_TRUE(sim().RunUntil(
+        [&] { return Journey.NextStopIndex == 3 && !sim().Halts().empty() && sim().Halts().back().leftAt != 0; },
+        30 * 60000));
     EXPECT_EQ(HaltStations(), (std::vector<int32_t>{3, 4, 11, 10}));
     for (const TrainHalt& h : sim().Halts()) {
         EXPECT_GE(h.leftAt - h.stoppedAt, 10000);

@@ -13,7 +13,7 @@ struct Planned {
     std::vector<std::string> randomCalls;
 };
 
-} // namespace
+}  // namespace
 
 class PlannerAlone : public SimTest {
 protected:
@@ -50,10 +50,7 @@ protected:
     }
 };
 
-TEST(RouteTableData, HasEveryRouteOfTheSource)
-{
-    EXPECT_EQ(Routes().size(), 127u);
-}
+TEST(RouteTableData, HasEveryRouteOfTheSource) { EXPECT_EQ(Routes().size(), 127u); }
 
 TEST_F(PlannerAlone, EveryRouteGivesItsPlanWithItsRandomCallsInOrder)
 {
@@ -138,7 +135,8 @@ TEST_F(PlannerAlone, OnlyTheCoinsLowestBitCounts)
 
 TEST_F(PlannerAlone, PairsWithoutARouteChangeOnlyTheNextStop)
 {
-    for (const auto& pair : std::vector<std::pair<int32_t, int32_t>>{{13, 4}, {-1, 4}, {3, 3}, {3, 1}, {12, -2}, {9, 13}}) {
+    for (const auto& pair :
+         std::vector<std::pair<int32_t, int32_t>>{{13, 4}, {-1, 4}, {3, 3}, {3, 1}, {12, -2}, {9, 13}}) {
         Scribble();
         Journey.TrainDirection = true;
         EXPECT_TRUE(Plan(pair.first, pair.second, -1, 0).empty()) << pair.first << " -> " << pair.second;
@@ -214,8 +212,8 @@ TEST_F(EveryRouteRidden, HaltsAtTheOriginThenAtEveryPlannedStop)
 
         std::vector<int32_t> expected{r.from};
         expected.insert(expected.end(), r.stops.begin(), r.stops.end());
-        ASSERT_TRUE(sim().RunUntil([&] { return sim().Halts().size() == expected.size() &&
-                                                sim().Halts().back().leftAt != 0; }, 60 * 60000));
+        ASSERT_TRUE(sim().RunUntil(
+            [&] { return sim().Halts().size() == expected.size() && sim().Halts().back().leftAt != 0; }, 60 * 60000));
         EXPECT_EQ(HaltStations(), expected);
         EXPECT_EQ(sim().NegativeSpeedsGiven(), 0);
         CheckHostErrors();

@@ -13,8 +13,8 @@ protected:
     void LoadWith(const std::string& content)
     {
         SimConfig config;
-        config.gameDir = testing::TempDir() + "quorvane_settings_" +
-                         testing::UnitTest::GetInstance()->current_test_info()->name();
+        config.gameDir =
+            testing::TempDir() + "quorvane_settings_" + testing::UnitTest::GetInstance()->current_test_info()->name();
         std::string mk = "mkdir -p '" + config.gameDir + "'";
         ASSERT_EQ(std::system(mk.c_str()), 0);
         const std::string path = config.gameDir + "/Quorvane.ini";
@@ -50,8 +50,8 @@ TEST_F(SettingsFile, ApproachDistanceFollowsTheSpeed)
 // number read as 0.
 TEST_F(SettingsFile, ANegativeOrZeroSpeedFallsBackToTheDefault)
 {
-    for (const char* value : {"-5", "-1", "-2147483648", "0x80000000", "4294967295", "0", "00", "0x0", "fast",
-                              "abc", "- 5", "4294967296"}) {
+    for (const char* value : {"-5", "-1", "-2147483648", "0x80000000", "4294967295", "0", "00", "0x0", "fast", "abc",
+                              "- 5", "4294967296"}) {
         LoadWith(std::string("[SETTINGS]\nMAX_TRAIN_SPEED=") + value + "\n");
         EXPECT_EQ(MaxTrainSpeed, 14.0f) << value;
         EXPECT_EQ(ApproachDistanceSq, 152100.0f) << value;
@@ -93,8 +93,8 @@ TEST(ProfileNumber, ReadsAsWindowsDoes)
 TEST(ProfileValue, IsCutAndTrimmedAsWindowsDoes)
 {
     const std::string longDigits = "[SETTINGS]\nMAX_TRAIN_SPEED=1234567890123456789012345678901234567890\n";
-    EXPECT_EQ(ProfileIntFromText(longDigits.data(), longDigits.size(), "SETTINGS", "MAX_TRAIN_SPEED", 14),
-              1849262357u) << "29 digits read, modulo 2^32";
+    EXPECT_EQ(ProfileIntFromText(longDigits.data(), longDigits.size(), "SETTINGS", "MAX_TRAIN_SPEED", 14), 1849262357u)
+        << "29 digits read, modulo 2^32";
     const std::string controlZ = "[SETTINGS]\nMAX_TRAIN_SPEED=\x1A\n";
     EXPECT_EQ(ProfileIntFromText(controlZ.data(), controlZ.size(), "SETTINGS", "MAX_TRAIN_SPEED", 14), 14u)
         << "a value of nothing but Ctrl-Z is empty";

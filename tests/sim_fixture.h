@@ -145,10 +145,7 @@ protected:
     }
 
     // A key pressed in one frame and released in the next.
-    void Tap(uint32_t key)
-    {
-        sim().TapKey(key);
-    }
+    void Tap(uint32_t key) { sim().TapKey(key); }
 
     // Lets the menu's 150 ms input gate open again.
     void WaitOutGate() { sim().RunFor(200); }

@@ -19,7 +19,7 @@ struct Guard {
     ~Guard() { --liveGuards; }
 };
 
-} // namespace
+}  // namespace
 
 TEST(SimulatedHook, ScriptWaitReturnsOnTheFirstFrameAtOrPastItsTime)
 {
@@ -68,9 +68,9 @@ TEST(SimulatedHook, ReportsUnknownNativesAndBrokenCalls)
 {
     InlineScript::body = [] {
         Invoke<void>(0x0123456789ABCDEFu);
-        Invoke<int32_t>(NativeGameTime, 5);          // takes no argument
-        Invoke<bool>(NativeEntityExists, SignWidened{-3}); // a whole number with its high half set
-        Host.nativePush64(1);                        // a push outside any call
+        Invoke<int32_t>(NativeGameTime, 5);                 // takes no argument
+        Invoke<bool>(NativeEntityExists, SignWidened{-3});  // a whole number with its high half set
+        Host.nativePush64(1);                               // a push outside any call
         for (;;)
             Host.scriptWait(1000);
     };

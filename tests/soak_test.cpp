@@ -38,10 +38,7 @@ TEST(Soak, ADayOfPlayKeepsMemoryAndHandlesFlat)
 
 namespace {
 
-SoakSample Hour(double hours, uint64_t heapBlocks)
-{
-    return SoakSample{hours, heapBlocks, 4000, 0, 1, 0, 0};
-}
+SoakSample Hour(double hours, uint64_t heapBlocks) { return SoakSample{hours, heapBlocks, 4000, 0, 1, 0, 0}; }
 
 SoakResult Hours(std::vector<SoakSample> samples)
 {
@@ -50,7 +47,7 @@ SoakResult Hours(std::vector<SoakSample> samples)
     return r;
 }
 
-} // namespace
+}  // namespace
 
 TEST(SoakVerdict, AVerdictNeedsHourZeroHourOneAndOneMore)
 {
@@ -94,7 +91,11 @@ TEST(SoakVerdict, GrowthFromHourOneOnIsCaughtAndSaysWhen)
     EXPECT_EQ(oneHourWith([](SoakSample& s) { s.trainsOwned = 2; }), SoakVerdict::Grew);
     EXPECT_EQ(oneHourWith([](SoakSample& s) { s.trainsInWorld = 3; }), SoakVerdict::Grew);
     EXPECT_EQ(oneHourWith([](SoakSample& s) { s.assetsHeld = 1; }), SoakVerdict::Grew);
-    EXPECT_EQ(oneHourWith([](SoakSample& s) { s.trainsInWorld = 2; s.trainsOwned = 1; s.prompts = 1; }),
+    EXPECT_EQ(oneHourWith([](SoakSample& s) {
+                  s.trainsInWorld = 2;
+                  s.trainsOwned = 1;
+                  s.prompts = 1;
+              }),
               SoakVerdict::Flat)
         << "one train given up and the next one owned, one prompt up";
 }

@@ -22,9 +22,9 @@ std::string Point(Vec3 p) { return FloatText(p.x) + ", " + FloatText(p.y) + ", "
 // A route of tests/data/routes.txt that gives a trip from its origin in one direction, and the
 // draws that make the planner choose it.
 struct RouteChoice {
-    int32_t to;            // a destination it serves
-    int32_t alternative;   // -1 for a pair with one route
-    int flips;             // coin flips the plan draws, the direction's included
+    int32_t to;           // a destination it serves
+    int32_t alternative;  // -1 for a pair with one route
+    int flips;            // coin flips the plan draws, the direction's included
 };
 
 // Every (origin, direction) that a planned trip can have, with a route that gives it; a
@@ -54,7 +54,7 @@ std::map<std::pair<int32_t, bool>, RouteChoice> RouteDirections()
     return pairs;
 }
 
-} // namespace
+}  // namespace
 
 TEST(TableCopies, AreCompleteAndConsistent)
 {

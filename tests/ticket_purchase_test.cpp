@@ -27,10 +27,7 @@ protected:
         ASSERT_EQ(selection, item);
     }
 
-    void Accept()
-    {
-        Tap(Enter);
-    }
+    void Accept() { Tap(Enter); }
     size_t Charges() const { return sim_->CountCalls(NativeChargeCash); }
 };
 

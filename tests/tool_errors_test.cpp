@@ -138,14 +138,23 @@ void ExpectOneLineAndExitTwo(const Finished& f, const std::string& tool, const s
     EXPECT_EQ(f.out, "") << why << ": nothing on stdout";
 }
 
-} // namespace
+}  // namespace
 
 TEST(SimToolCommandLine, EveryUsageErrorExitsTwoWithOneLine)
 {
     const std::vector<std::vector<std::string>> wrong = {
-        {"--bogus"},          {"--from", "13"},         {"--from", "abc"},     {"--from"},
-        {"--input", "stick"}, {"--from", "3", "--to", "1"}, {"--from", "4", "--to", "4"}, {"stray"},
-        {"--frame-ms", "0"},  {"--walk-speed", "-2"},   {"--cash", "lots"},    {"--seed", "-1"},
+        {"--bogus"},
+        {"--from", "13"},
+        {"--from", "abc"},
+        {"--from"},
+        {"--input", "stick"},
+        {"--from", "3", "--to", "1"},
+        {"--from", "4", "--to", "4"},
+        {"stray"},
+        {"--frame-ms", "0"},
+        {"--walk-speed", "-2"},
+        {"--cash", "lots"},
+        {"--seed", "-1"},
     };
     for (const std::vector<std::string>& args : wrong) {
         std::string shown;
@@ -167,7 +176,8 @@ TEST(SimToolCommandLine, HelpListsTheStationsByNumberNameAndLineAndTheDefaults)
         "Saint Denis",     "Rhodes",    "Bacchus Station",
     };
     for (int i = 0; i < 13; ++i) {
-        const std::regex row("\n *" + std::to_string(i) + " +" + stations[i] + " +line " + (i <= 2 ? "two" : "one") + "\n");
+        const std::regex row("\n *" + std::to_string(i) + " +" + stations[i] + " +line " + (i <= 2 ? "two" : "one") +
+                             "\n");
         EXPECT_TRUE(std::regex_search(f.out, row)) << "station " << i << " in\n" << f.out;
     }
     for (const char* shown : {"--from", "--to", "--cash", "--input", "--screenshots", "--no-ride", "--seed",
@@ -310,14 +320,15 @@ TEST(SoakTool, ShowsProgressAndASummaryAndTheHourlyRowsOnlyWhenAsked)
     const size_t table = hourly.out.find("heap blocks resident KiB");
     ASSERT_NE(table, std::string::npos) << hourly.out;
     const std::regex row("\n[0-9]+\\.[0-9] +[0-9]+ +[0-9]+ +[0-9]+ +[0-9]+ +[0-9]+ +[0-9]+");
-    const auto rows = std::distance(std::sregex_iterator(hourly.out.begin(), hourly.out.end(), row), std::sregex_iterator());
+    const auto rows =
+        std::distance(std::sregex_iterator(hourly.out.begin(), hourly.out.end(), row), std::sregex_iterator());
     EXPECT_GE(rows, 4);
 }
 
 TEST(SoakTool, UsageErrorsExitTwoWithOneLine)
 {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--hours", "0"}, {"--hours", "many"}, {"--bogus"}, {"--hours"}})
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--hours", "0"}, {"--hours", "many"}, {"--bogus"}, {"--hours"}})
         ExpectOneLineAndExitTwo(Soak(args), "quorvane-soak", args[0]);
 }
 
@@ -341,13 +352,15 @@ TEST(SimToolReplay, AFileThatCannotBeReplayedIsOneLineAndExitTwo)
     EXPECT_EQ(salvaged.exitCode, 2);
     // What was lost: the cut block, its bytes up to the cut, and where in game time the replay stopped.
     std::smatch lost;
-    ASSERT_TRUE(std::regex_search(salvaged.out, lost,
-                                  std::regex("salvaged: [0-9]+ blocks replayed; 1 block \\(([0-9]+) bytes\\) after the damage "
-                                             "not replayed; the last game time replayed ([0-9]+:[0-9]{2}|none)")))
+    ASSERT_TRUE(
+        std::regex_search(salvaged.out, lost,
+                          std::regex("salvaged: [0-9]+ blocks replayed; 1 block \\(([0-9]+) bytes\\) after the damage "
+                                     "not replayed; the last game time replayed ([0-9]+:[0-9]{2}|none)")))
         << salvaged.out;
     EXPECT_GT(std::stoul(lost[1]), 0u);
     EXPECT_LT(std::stoul(lost[1]), good.size() / 2);
-    EXPECT_NE(salvaged.out.find("identical to the recording (its sound blocks only)"), std::string::npos) << salvaged.out;
+    EXPECT_NE(salvaged.out.find("identical to the recording (its sound blocks only)"), std::string::npos)
+        << salvaged.out;
     EXPECT_NE(salvaged.err.find("truncated"), std::string::npos) << salvaged.err;
 }
 
@@ -389,7 +402,8 @@ TEST(SimToolReplay, AKeptRecordingReplaysWithItsTimeline)
     EXPECT_EQ(f.exitCode, 0) << f.err;
     EXPECT_EQ(f.err, "");
     // The version is the one that made the recording: make recordings makes it this one's.
-    EXPECT_TRUE(std::regex_search(f.out, std::regex("plug-in [0-9]+\\.[0-9]+\\.[0-9]+, format 1; settings MAX_TRAIN_SPEED=14")))
+    EXPECT_TRUE(
+        std::regex_search(f.out, std::regex("plug-in [0-9]+\\.[0-9]+\\.[0-9]+, format 1; settings MAX_TRAIN_SPEED=14")))
         << f.out;
     for (const char* line : {"menu one is open", "refused: \"You don't have enough money.\"", "native calls in",
                              "replayed: identical to the recording"})
@@ -403,9 +417,10 @@ namespace {
 struct PlayersFolder {
     PlayersFolder()
         : scratch("players_folder"),
-          files{{"Quorvane.ini", "[SETTINGS]\r\nRECORD_SESSION=1\r\nMENU_DOWN_KEY=83\r\nMAX_TRAIN_SPEED=99999999999\r\n"},
-                {"Quorvane.rec", std::string("QVREC\0\1the player's session", 27)},
-                {"Quorvane.old.rec", std::string("QVREC\0\1the session before", 25)}}
+          files{
+              {"Quorvane.ini", "[SETTINGS]\r\nRECORD_SESSION=1\r\nMENU_DOWN_KEY=83\r\nMAX_TRAIN_SPEED=99999999999\r\n"},
+              {"Quorvane.rec", std::string("QVREC\0\1the player's session", 27)},
+              {"Quorvane.old.rec", std::string("QVREC\0\1the session before", 25)}}
     {
         for (const auto& f : files)
             std::ofstream(scratch.path / f.first, std::ios::binary) << f.second;
@@ -451,7 +466,7 @@ struct OwnTempDir {
     std::string before;
 };
 
-} // namespace
+}  // namespace
 
 // Run where a player keeps the game, the tools read none of its files (else the settings there
 // would stop the visit), change none, make none, and take their own folder away again.
@@ -492,18 +507,18 @@ TEST(ToolOptions, AValueThatMeansNothingIsOneLineNamingTheOption)
         std::vector<std::string> args;
     };
     const std::vector<Case> cases = {
-        {QV_SIM_TOOL, {"--walk-speed", "nan"}},   {QV_SIM_TOOL, {"--walk-speed", "inf"}},
-        {QV_SIM_TOOL, {"--walk-speed", "-inf"}},  {QV_SIM_TOOL, {"--walk-speed", "5x"}},
-        {QV_SIM_TOOL, {"--walk-speed", ""}},      {QV_SIM_TOOL, {"--cash", ""}},
-        {QV_SIM_TOOL, {"--cash", "-1"}},          {QV_SIM_TOOL, {"--cash", "20x"}},
-        {QV_SIM_TOOL, {"--seed", "-1"}},          {QV_SIM_TOOL, {"--seed", ""}},
-        {QV_SIM_TOOL, {"--seed", "1.5"}},         {QV_SIM_TOOL, {"--stand-off", "nan"}},
-        {QV_SIM_TOOL, {"--frame-ms", "16ms"}},    {QV_SIM_TOOL, {"--ini", ""}},
-        {QV_SIM_TOOL, {"--record", ""}},          {QV_SIM_TOOL, {"--replay", ""}},
-        {QV_SIM_TOOL, {"--from", ""}},            {QV_SOAK_TOOL, {"--hours", "nan"}},
-        {QV_SOAK_TOOL, {"--hours", "inf"}},       {QV_SOAK_TOOL, {"--hours", "3h"}},
-        {QV_SOAK_TOOL, {"--hours", ""}},          {QV_SOAK_TOOL, {"--seed", "-1"}},
-        {QV_SOAK_TOOL, {"--ini", ""}},            {QV_SOAK_TOOL, {"--record", ""}},
+        {QV_SIM_TOOL, {"--walk-speed", "nan"}},  {QV_SIM_TOOL, {"--walk-speed", "inf"}},
+        {QV_SIM_TOOL, {"--walk-speed", "-inf"}}, {QV_SIM_TOOL, {"--walk-speed", "5x"}},
+        {QV_SIM_TOOL, {"--walk-speed", ""}},     {QV_SIM_TOOL, {"--cash", ""}},
+        {QV_SIM_TOOL, {"--cash", "-1"}},         {QV_SIM_TOOL, {"--cash", "20x"}},
+        {QV_SIM_TOOL, {"--seed", "-1"}},         {QV_SIM_TOOL, {"--seed", ""}},
+        {QV_SIM_TOOL, {"--seed", "1.5"}},        {QV_SIM_TOOL, {"--stand-off", "nan"}},
+        {QV_SIM_TOOL, {"--frame-ms", "16ms"}},   {QV_SIM_TOOL, {"--ini", ""}},
+        {QV_SIM_TOOL, {"--record", ""}},         {QV_SIM_TOOL, {"--replay", ""}},
+        {QV_SIM_TOOL, {"--from", ""}},           {QV_SOAK_TOOL, {"--hours", "nan"}},
+        {QV_SOAK_TOOL, {"--hours", "inf"}},      {QV_SOAK_TOOL, {"--hours", "3h"}},
+        {QV_SOAK_TOOL, {"--hours", ""}},         {QV_SOAK_TOOL, {"--seed", "-1"}},
+        {QV_SOAK_TOOL, {"--ini", ""}},           {QV_SOAK_TOOL, {"--record", ""}},
     };
     for (const Case& c : cases) {
         const std::string tool = c.tool == std::string(QV_SIM_TOOL) ? "quorvane-sim" : "quorvane-soak";
@@ -587,8 +602,8 @@ TEST(ToolFolders, RecordWritesTheSessionWithTheSettingsGiven)
     const fs::path rec = scratch.path / "visit.rec";
     std::ofstream(rec) << "an older file the user named";
     std::ofstream(scratch.path / "slow.ini") << "[SETTINGS]\nMAX_TRAIN_SPEED=20\nRECORD_SESSION=0\n";
-    const Finished visit = Sim({"--from", "3", "--to", "10", "--ini", (scratch.path / "slow.ini").string(),
-                                "--record", rec.string()});
+    const Finished visit =
+        Sim({"--from", "3", "--to", "10", "--ini", (scratch.path / "slow.ini").string(), "--record", rec.string()});
     EXPECT_EQ(visit.exitCode, 0) << visit.err;
     const Finished replay = Sim({"--replay", rec.string()});
     EXPECT_EQ(replay.exitCode, 0) << replay.err;
@@ -613,7 +628,9 @@ TEST(ToolFolders, WithRecordingOnTheFirstSettingsSectionRecordsAndReadsAsBefore)
         {"[SETTINGS]\nRECORD_SESSION=0\nMAX_TRAIN_SPEED=20\n", 20},
         {"; note\n[other]\nRECORD_SESSION=0\n[ settings ]\r\nMAX_TRAIN_SPEED=21", 21},
         {"[SETTINGS]\nMAX_TRAIN_SPEED=22\n[SETTINGS]\nRECORD_SESSION=0\n", 22},
-        {std::string("\xFF\xFE[\0S\0E\0T\0T\0I\0N\0G\0S\0]\0\n\0M\0A\0X\0_\0T\0R\0A\0I\0N\0_\0S\0P\0E\0E\0D\0=\0002\0003\0", 60),
+        {std::string(
+             "\xFF\xFE[\0S\0E\0T\0T\0I\0N\0G\0S\0]\0\n\0M\0A\0X\0_\0T\0R\0A\0I\0N\0_\0S\0P\0E\0E\0D\0=\0002\0003\0",
+             60),
          23},
     };
     for (const Case& c : cases) {
@@ -645,7 +662,8 @@ TEST(ToolFolders, AStoppedRunTakesItsFolderAway)
         // The run has begun once it reports its first sample (a blocking read: no clock involved).
         std::string said;
         char buffer[256];
-        for (ssize_t n; said.find("game hour") == std::string::npos && (n = read(progress[0], buffer, sizeof buffer)) > 0;)
+        for (ssize_t n;
+             said.find("game hour") == std::string::npos && (n = read(progress[0], buffer, sizeof buffer)) > 0;)
             said.append(buffer, static_cast<size_t>(n));
         EXPECT_NE(said.find("game hour"), std::string::npos) << said;
         EXPECT_EQ(temp.Left(), 1u) << "its game folder, while it plays";

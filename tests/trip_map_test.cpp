@@ -19,10 +19,7 @@ struct Box {
     std::string what;
 };
 
-bool Overlap(const Box& a, const Box& b)
-{
-    return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
-}
+bool Overlap(const Box& a, const Box& b) { return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1; }
 
 double Attribute(const std::string& element, const std::string& name)
 {
@@ -140,7 +137,7 @@ std::string Name(const testing::TestParamInfo<Trip>& info)
            std::to_string(info.param.route.alternative);
 }
 
-} // namespace
+}  // namespace
 
 class TripMap : public testing::TestWithParam<Trip> {};
 
@@ -190,13 +187,15 @@ TEST_P(TripMap, LabelsCoverNothingAndTheLegendTitleAndJunctionsAreThere)
         EXPECT_GT(map.junctions, 0);
     }
 
-    for (const char* entry : {"origin", "destination", "other station", "the train's path", "halt", "junction switched"})
+    for (const char* entry :
+         {"origin", "destination", "other station", "the train's path", "halt", "junction switched"})
         EXPECT_NE(map.legend.find(std::string(">") + entry), std::string::npos) << "the legend lacks " << entry;
 
     const int64_t arrival = sim.Halts().back().stoppedAt;
     EXPECT_NE(map.title.find(TripTime(arrival - sim.Halts().front().stoppedAt)), std::string::npos) << map.title;
     char fare[32];
-    std::snprintf(fare, sizeof fare, "fare %d.%02d$", outcome.farePaid / 100, outcome.farePaid % 100);  // as the menu writes it
+    std::snprintf(fare, sizeof fare, "fare %d.%02d$", outcome.farePaid / 100,
+                  outcome.farePaid % 100);  // as the menu writes it
     EXPECT_GT(outcome.farePaid, 0);
     EXPECT_NE(map.title.find(fare), std::string::npos) << map.title;
     EXPECT_EQ(map.title.find(SimStationName(trip.route.from)), 0u) << map.title;

@@ -11,7 +11,7 @@ namespace {
 constexpr uint32_t Down = 40, Enter = 13;
 // Menu one at Riggs Station: Flatneck Station is item 3, 1.75.
 constexpr int FlatneckItem = 3;
-}
+}  // namespace
 
 class TripFromRiggs : public SimTest {
 protected:
@@ -75,10 +75,12 @@ TEST_F(TripFromRiggs, ExactlyTwoHundredUnitsAwayIsNeverTooFar)
     sim().BoardTrain();
     Buy();
     // Ride to the end of the line, where the train stands at (0, 0, 88).
-    ASSERT_TRUE(sim().RunUntil([&] {
-        const SimTrain* t = sim().LatestTrain();
-        return t != nullptr && sim().TrainPosition(*t).x == 0.0f && sim().TrainPosition(*t).y == 0.0f;
-    }, 20 * 60000));
+    ASSERT_TRUE(sim().RunUntil(
+        [&] {
+            const SimTrain* t = sim().LatestTrain();
+            return t != nullptr && sim().TrainPosition(*t).x == 0.0f && sim().TrainPosition(*t).y == 0.0f;
+        },
+        20 * 60000));
     sim().LeaveTrain();
     sim().MovePlayerTo(Vec3{200, 0, 88});
     sim().RunFor(60000);
@@ -119,7 +121,8 @@ TEST_F(TripFromRiggs, AHeldTrainAfterTheLastStopIsWaitedForThenSentOn)
     bool rampFromHold = false;
     for (size_t i = start; i < sim().Log().size(); ++i) {
         const CallRecord& r = sim().Log()[i];
-        rampFromHold = rampFromHold || (r.hash == NativeTrainTravelSpeed && std::stof(r.argsText.substr(r.argsText.find(", ") + 2)) < 0.1f);
+        rampFromHold = rampFromHold || (r.hash == NativeTrainTravelSpeed &&
+                                        std::stof(r.argsText.substr(r.argsText.find(", ") + 2)) < 0.1f);
     }
     EXPECT_TRUE(rampFromHold) << "after the hold the ramp starts from 0.01";
     size_t released = start;
@@ -149,7 +152,7 @@ TEST_F(TripFromRiggs, ATickWithinTheApproachDistanceStartsTheStop)
     ASSERT_TRUE(sim().RunUntil([&] { return sim().Halts().size() == 1 && sim().Halts()[0].leftAt != 0; }, 5 * 60000));
     sim().RunFor(3 * 60000);  // the ramp, and the train standing at the end of the line
     const size_t start = sim().Log().size();
-    sim().RunFor(70000);      // a full approach and the tick after it
+    sim().RunFor(70000);  // a full approach and the tick after it
     EXPECT_GT(sim().CountCalls(NativeTrainTravelSpeed, start), 100u) << "the stop's approach, every 200 ms";
     EXPECT_EQ(sim().Halts().size(), 1u);
 }
@@ -168,7 +171,8 @@ TEST_F(TripFault, TheTrainVanishingInAnyPhaseEndsTheTripAndTheNextOneRuns)
         {"standing", [](Sim& s) { return s.Halts().size() == 1; }},
         {"ramp", [](Sim& s) { return s.Halts().size() == 1 && s.Halts()[0].leftAt != 0; }},
         // Only the journey ticks record the train's position.
-        {"ticks", [](Sim& s) { return !s.Halts().empty() && s.Halts()[0].leftAt != 0 && Journey.TrainPosition.x != 0; }},
+        {"ticks",
+         [](Sim& s) { return !s.Halts().empty() && s.Halts()[0].leftAt != 0 && Journey.TrainPosition.x != 0; }},
     };
     for (const Phase& phase : phases) {
         SCOPED_TRACE(phase.name);

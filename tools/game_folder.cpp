@@ -59,7 +59,8 @@ std::string ReadSettings(const std::string& path, std::string& problem)
     }
     // A device or a pipe could be endless; a settings file is a plain file.
     if (!S_ISREG(info.st_mode)) {
-        problem = Why("--ini", path, S_ISDIR(info.st_mode) ? "is a folder, not a settings file" : "is not a plain file");
+        problem =
+            Why("--ini", path, S_ISDIR(info.st_mode) ? "is a folder, not a settings file" : "is not a plain file");
         return "";
     }
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -127,7 +128,7 @@ bool IsSettingsHeader(const std::string& line)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string WithRecordingOn(const std::string& ini)
 {

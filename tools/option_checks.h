@@ -25,5 +25,5 @@ inline const CLI::Validator FiniteNumber(
     },
     "NUMBER");
 
-inline const CLI::Validator NotEmpty(
-    [](std::string& text) -> std::string { return text.empty() ? "an empty value names nothing" : ""; }, "");
+inline const CLI::Validator
+    NotEmpty([](std::string& text) -> std::string { return text.empty() ? "an empty value names nothing" : ""; }, "");

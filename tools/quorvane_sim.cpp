@@ -62,7 +62,7 @@ std::string Footer()
     return text;
 }
 
-} // namespace
+}  // namespace
 
 static int Main(int argc, char** argv)
 {
@@ -95,10 +95,10 @@ static int Main(int argc, char** argv)
         ->check(FiniteNumber & CLI::Range(0.0, 1000.0));
     std::string replay;
     bool salvage = false;
-    CLI::Option* replayOption =
-        app.add_option("--replay", replay, "replay a session recorded with RECORD_SESSION=1 (a Quorvane.rec) "
-                                           "against this plug-in, call for call, instead of a visit")
-            ->check(NotEmpty);
+    CLI::Option* replayOption = app.add_option("--replay", replay,
+                                               "replay a session recorded with RECORD_SESSION=1 (a Quorvane.rec) "
+                                               "against this plug-in, call for call, instead of a visit")
+                                    ->check(NotEmpty);
     app.add_flag("--salvage", salvage, "with --replay: a damaged file's sound blocks are replayed")
         ->needs(replayOption);
     for (const char* visitOnly : {"--from", "--to", "--cash", "--input", "--no-ride", "--seed", "--frame-ms",
@@ -157,8 +157,7 @@ static int Main(int argc, char** argv)
     // The plug-in's story as a replay of its recording tells it, with what the player did between.
     for (const WorldEvent& e : sim.Events())
         std::printf("  %s\n", TimelineLine(ObservedEvent{e.frame, e.timeRead, e.gameTime, e.text}).c_str());
-    std::printf("\n%zu native calls in %llu frames\n", sim.Log().size(),
-                static_cast<unsigned long long>(sim.Frame()));
+    std::printf("\n%zu native calls in %llu frames\n", sim.Log().size(), static_cast<unsigned long long>(sim.Frame()));
     for (const std::string& p : outcome.problems)
         std::fprintf(stderr, "quorvane-sim: %s\n", p.c_str());
     for (const std::string& e : sim.Errors())

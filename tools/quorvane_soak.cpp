@@ -62,12 +62,11 @@ private:
     bool dirty_ = false;
 };
 
-} // namespace
+}  // namespace
 
 static int Main(int argc, char** argv)
 {
-    CLI::App app{"A long session of simulated play, with memory and handles sampled every game hour.",
-                 "quorvane-soak"};
+    CLI::App app{"A long session of simulated play, with memory and handles sampled every game hour.", "quorvane-soak"};
     app.option_defaults()->always_capture_default();
     app.set_version_flag("--version", std::string("quorvane-soak ") + QuorvaneVersionText, "print the version");
     app.footer("Files: the session plays in a game folder of its own, made in the system's folder for\n"
@@ -105,16 +104,15 @@ static int Main(int argc, char** argv)
 
     StaticPlugin plugin;
     Progress progress(hours);
-    const SoakResult r = RunSoak(plugin, hours, seed,
-                                 SoakProbes{[] { return CurrentHeapCounts().Live(); }, [] { return ResidentKiB(); }},
-                                 [&](const SoakSample& s, const SoakResult& sofar) { progress.Sample(s, sofar); },
-                                 folder->Path());
+    const SoakResult r = RunSoak(
+        plugin, hours, seed, SoakProbes{[] { return CurrentHeapCounts().Live(); }, [] { return ResidentKiB(); }},
+        [&](const SoakSample& s, const SoakResult& sofar) { progress.Sample(s, sofar); }, folder->Path());
     progress.Done();
     const std::string kept = folder->KeepRecording();
 
     if (hourly) {
-        std::printf("%-8s %12s %12s %8s %8s %8s %8s\n", "hour", "heap blocks", "resident KiB", "prompts",
-                    "trains", "owned", "assets");
+        std::printf("%-8s %12s %12s %8s %8s %8s %8s\n", "hour", "heap blocks", "resident KiB", "prompts", "trains",
+                    "owned", "assets");
         for (const SoakSample& s : r.samples)
             std::printf("%-8.1f %12llu %12llu %8zu %8zu %8zu %8zu\n", s.gameHours,
                         static_cast<unsigned long long>(s.liveHeapBlocks),

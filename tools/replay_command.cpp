@@ -75,7 +75,8 @@ int Replay(const std::string& path, const std::string& pictures, bool salvage)
         if (!r.refusalFrame.empty())
             picturesOk = Save(pictures, "refusal.svg", FrameToSvg(r.refusalFrame)) && picturesOk;
         if (!r.trip.trail.empty())
-            picturesOk = Save(pictures, "trip.svg", TripMapSvg(r.trip, r.origin, r.destination, r.fareCents)) && picturesOk;
+            picturesOk =
+                Save(pictures, "trip.svg", TripMapSvg(r.trip, r.origin, r.destination, r.fareCents)) && picturesOk;
     }
 
     std::printf("\n%llu native calls in %llu frames replayed", static_cast<unsigned long long>(r.calls),
@@ -85,8 +86,9 @@ int Replay(const std::string& path, const std::string& pictures, bool salvage)
         std::fprintf(stderr, "quorvane-sim: the replay differs at %s\n", r.difference.c_str());
         return 1;
     }
-    const char* ending = !sound                                     ? "its sound blocks only"
-                         : reader.EndReason() == recording::EndSizeCap ? "which ends where it reached its size cap; the plug-in went on unrecorded"
+    const char* ending = !sound ? "its sound blocks only"
+                         : reader.EndReason() == recording::EndSizeCap
+                             ? "which ends where it reached its size cap; the plug-in went on unrecorded"
                          : reader.Closed() ? "which ends where the plug-in was unloaded"
                                            : "which stops without a closing record: the game ended while recording";
     std::printf(": identical to the recording (%s)\n", ending);
@@ -97,7 +99,7 @@ int Replay(const std::string& path, const std::string& pictures, bool salvage)
     return picturesOk ? 0 : 2;
 }
 
-} // namespace
+}  // namespace
 
 int RunReplay(const std::string& path, const std::string& pictures, bool salvage)
 {

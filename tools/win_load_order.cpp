@@ -77,8 +77,8 @@ void CheckGone(Checker& c, Hook& hook)
 int Finish(Checker& c, Hook& hook, bool wholeTrip)
 {
     c.failures_ += hook.report(wholeTrip ? 1 : 0);
-    c.Check(accessViolations == 0, "no access violation (vectored handler count " +
-                                        std::to_string(static_cast<long>(accessViolations)) + ")");
+    c.Check(accessViolations == 0,
+            "no access violation (vectored handler count " + std::to_string(static_cast<long>(accessViolations)) + ")");
     return c.failures_;
 }
 
@@ -194,7 +194,7 @@ const Scenario Scenarios[] = {
     {"msvc-unload-in-trip", [](const char* p) { return UnloadDuring(p, Riding, "the player rides the train"); }},
 };
 
-} // namespace
+}  // namespace
 
 std::vector<std::string> MsvcScenarioNames()
 {

@@ -20,8 +20,8 @@ constexpr const char* InertScenario = "spine-inert-without-hook";
 std::string WindowsError(DWORD code)
 {
     char text[256] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                   text, sizeof text, nullptr);
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                   sizeof text, nullptr);
     std::string message = "Windows error " + std::to_string(code);
     std::string detail(text, n);
     while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r' || detail.back() == ' '))
@@ -43,7 +43,7 @@ bool PluginLoads(const char* plugin)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -63,11 +63,9 @@ int main(int argc, char** argv)
     if (std::strcmp(scenario, InertScenario) == 0) {
         // Without a script hook in the process the plug-in must load, do nothing, and unload.
         HMODULE module = LoadLibraryA(plugin);
-        std::printf("scenario %s\n  %s  the plug-in loads without a script hook\n", scenario,
-                    module ? "ok  " : "FAIL");
+        std::printf("scenario %s\n  %s  the plug-in loads without a script hook\n", scenario, module ? "ok  " : "FAIL");
         const bool freed = module != nullptr && FreeLibrary(module);
-        std::printf("  %s  and unloads again\n%s\n", freed ? "ok  " : "FAIL",
-                    module && freed ? "passed" : "FAILED");
+        std::printf("  %s  and unloads again\n%s\n", freed ? "ok  " : "FAIL", module && freed ? "passed" : "FAILED");
         return module && freed ? 0 : 1;
     }
 

@@ -169,8 +169,8 @@ void SendKey(u32 key, bool up)
 // the script reads the table.
 void Chatter(u32 n)
 {
-    SendKey(81, (n & 1) != 0);           // Q
-    SendKey(0x100u + n % 64, false);     // past the table
+    SendKey(81, (n & 1) != 0);        // Q
+    SendKey(0x100u + n % 64, false);  // past the table
     Sleep(0);
 }
 
@@ -279,7 +279,7 @@ void Reset()
     ResetWorld();
 }
 
-} // namespace
+}  // namespace
 
 // ---- the script hook's nine functions, as its header declares them ----------------------------
 

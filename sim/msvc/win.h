@@ -26,7 +26,8 @@ constexpr DWORD Infinite = 0xFFFFFFFF;
 
 extern "C" {
 __declspec(dllimport) HANDLE WINAPI GetStdHandle(DWORD which);
-__declspec(dllimport) BOOL WINAPI WriteFile(HANDLE file, const void* data, DWORD bytes, DWORD* written, void* overlapped);
+__declspec(dllimport) BOOL WINAPI
+    WriteFile(HANDLE file, const void* data, DWORD bytes, DWORD* written, void* overlapped);
 __declspec(dllimport) void* WINAPI ConvertThreadToFiber(void* parameter);
 __declspec(dllimport) BOOL WINAPI IsThreadAFiber();
 __declspec(dllimport) void* WINAPI CreateFiber(SIZE_T stackBytes, void(WINAPI* start)(void*), void* parameter);

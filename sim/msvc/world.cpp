@@ -33,7 +33,10 @@ u64 HighGarbage() { return (Noise() | (u64{1} << 40)) & 0xFFFFFFFF00000000ull; }
 
 // ---- the train's line ------------------------------------------------------------------------
 
-V3 Along(const V3& a, const V3& b, float f) { return V3{a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f, a.z + (b.z - a.z) * f}; }
+V3 Along(const V3& a, const V3& b, float f)
+{
+    return V3{a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f, a.z + (b.z - a.z) * f};
+}
 
 float Dist(const V3& a, const V3& b)
 {
@@ -304,7 +307,10 @@ void PromptSetLabel(Call& c)
     W.promptLabelled = label != nullptr && Same(label, "Quorvane");
 }
 
-void PromptSettingOf(Call& c, i32 value) { c.Expect(c.Int(0) == W.prompt && c.Int(1) == value, "the prompt and its value"); }
+void PromptSettingOf(Call& c, i32 value)
+{
+    c.Expect(c.Int(0) == W.prompt && c.Int(1) == value, "the prompt and its value");
+}
 void PromptSettingA(Call& c) { PromptSettingOf(c, 1); }
 void PromptSettingB(Call& c) { PromptSettingOf(c, 0); }
 void PromptSettingC(Call& c) { PromptSettingOf(c, 1); }
@@ -439,7 +445,8 @@ void AssetIsLoaded(Call& c)
     if (index < 0)
         return;
     // Loaded two frames after its request.
-    W.assetLoaded[index] = W.assetLoaded[index] || (W.assetRequestFrame[index] != 0 && W.frame >= W.assetRequestFrame[index] + 2);
+    W.assetLoaded[index] =
+        W.assetLoaded[index] || (W.assetRequestFrame[index] != 0 && W.frame >= W.assetRequestFrame[index] + 2);
     Call::Bool(W.assetLoaded[index]);
 }
 
@@ -567,10 +574,7 @@ void TrainImmediateSpeed(Call& c)
         Halted();
 }
 
-void AfterTrainCreation(Call& c)
-{
-    c.Expect(c.Int(0) == 0 && c.Int(1) == 25 && c.Int(2) == 0, "0, the drawn 25, 0");
-}
+void AfterTrainCreation(Call& c) { c.Expect(c.Int(0) == 0 && c.Int(1) == 25 && c.Int(2) == 0, "0, the drawn 25, 0"); }
 
 void GiveUpEntity(Call& c)
 {
@@ -633,7 +637,7 @@ constexpr Handler Handlers[HostNativeCount] = {
 #undef QV_MSVC_HANDLER
 };
 
-} // namespace
+}  // namespace
 
 void Native()
 {
@@ -718,13 +722,14 @@ void CheckTrip(int& failures)
           "\"MacFarlanes Ranch - 6.50$\", \"Close\"");
     Check(failures, W.keyEvents > 0 && W.charged == 650,
           "Down, Down and Enter from the key thread buy MacFarlanes Ranch: 650 cents charged");
-    Check(failures, W.creations == 2 && W.configurations[0] == WorldTrainConfigurations[FirstDraw] &&
-                        W.configurations[1] == WorldTrainConfigurations[SecondDraw],
+    Check(failures,
+          W.creations == 2 && W.configurations[0] == WorldTrainConfigurations[FirstDraw] &&
+              W.configurations[1] == WorldTrainConfigurations[SecondDraw],
           "the train is created on the second attempt, with the configurations at positions 0 and 21");
-    Check(failures, W.spawnRight,
-          "coin flips answered with garbage above bit 0 are tails: spawn point 0, direction 0");
-    Check(failures, W.assetRequests == WorldAssetCount && W.assetReleases == WorldAssetCount &&
-                        W.assetOrderErrors == 0 && W.transitions == 0,
+    Check(failures, W.spawnRight, "coin flips answered with garbage above bit 0 are tails: spawn point 0, direction 0");
+    Check(failures,
+          W.assetRequests == WorldAssetCount && W.assetReleases == WorldAssetCount && W.assetOrderErrors == 0 &&
+              W.transitions == 0,
           "the 27 assets are requested and released in order, and the transition ends");
     Check(failures, W.pedCleared == 1, "the character in the way is cleared away");
     bool halts = W.haltCount == 3;

@@ -42,17 +42,17 @@ struct V3 {
 // Junction spots along the line: where the host reports a junction for the train. The junction
 // track is passed back sign-widened, so two of them are negative.
 struct Spot {
-    int leg;          // 0: Benedict Point to Armadillo, 1: Armadillo to MacFarlanes Ranch
-    float along;      // fraction of the leg
+    int leg;      // 0: Benedict Point to Armadillo, 1: Armadillo to MacFarlanes Ranch
+    float along;  // fraction of the leg
     i32 junctionTrack, junctionIndex, trainTrack;
-    int expected;     // the state the plan gives it (coin flips answer tails)
-    int seen;         // bit 0: set to 0, bit 1: set to 1
+    int expected;  // the state the plan gives it (coin flips answer tails)
+    int seen;      // bit 0: set to 0, bit 1: set to 1
 };
 
 struct KeySlotState {
-    volatile i32 pending;        // key the thread waits to see acted on, 0 when seen
+    volatile i32 pending;  // key the thread waits to see acted on, 0 when seen
     volatile i32 rowBefore;
-    volatile i32 holdFrames;     // the main thread holds the frames until the release is sent
+    volatile i32 holdFrames;  // the main thread holds the frames until the release is sent
     volatile i32 stop;
 };
 
@@ -151,9 +151,9 @@ void Go(HookPhase phase);
 
 // ---- the world's side, in world.cpp --------------------------------------------------------------
 
-void ResetWorld();          // after W is zeroed: the world as the trip begins
-void Native();              // answers the call just closed in W.call
-void AdvanceWorld();        // a frame of game time has passed, before the script runs
-void AfterScriptFrame();    // the script has run its frame: what it drew
+void ResetWorld();        // after W is zeroed: the world as the trip begins
+void Native();            // answers the call just closed in W.call
+void AdvanceWorld();      // a frame of game time has passed, before the script runs
+void AfterScriptFrame();  // the script has run its frame: what it drew
 void CheckTrip(int& failures);
 void Check(int& failures, bool ok, const char* what);

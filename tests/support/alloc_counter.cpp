@@ -35,7 +35,7 @@ void Release(void* p)
     releases.fetch_add(1, std::memory_order_relaxed);
     std::free(p);
 }
-} // namespace
+}  // namespace
 
 void* operator new(std::size_t size) { return Allocate(size); }
 void* operator new[](std::size_t size) { return Allocate(size); }

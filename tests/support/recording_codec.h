@@ -19,12 +19,12 @@ inline const uint8_t Signature[8] = {'Q', 'V', 'R', 'E', 'C', '\r', '\n', 0x1A};
 
 struct Arg {
     uint8_t kind = 1;
-    int32_t value = 0;       // kinds 1, 4, 6 (4: before the call)
-    uint64_t bits = 0;       // kind 2 (32 bits), kind 5
-    uint64_t textCode = 0;   // kind 3: 0 inline, 1 defines, n >= 2 refers to n - 2
-    std::string text;        // kind 3 with code 0 or 1
-    std::string resolved;    // kind 3: the text, its reference resolved (reading only)
-    int32_t after = 0;       // kind 4
+    int32_t value = 0;      // kinds 1, 4, 6 (4: before the call)
+    uint64_t bits = 0;      // kind 2 (32 bits), kind 5
+    uint64_t textCode = 0;  // kind 3: 0 inline, 1 defines, n >= 2 refers to n - 2
+    std::string text;       // kind 3 with code 0 or 1
+    std::string resolved;   // kind 3: the text, its reference resolved (reading only)
+    int32_t after = 0;      // kind 4
 };
 
 struct Rec {
@@ -129,7 +129,10 @@ inline void Encode(std::vector<uint8_t>& out, const Rec& r)
         }
         break;
     case 'T': Varint(out, ZigZag(r.delta)); break;
-    case 'K': Varint(out, r.number); Varint(out, r.word); break;
+    case 'K':
+        Varint(out, r.number);
+        Varint(out, r.word);
+        break;
     case 'P':
         Varint(out, r.capacity);
         Varint(out, ZigZag(r.count));
@@ -268,7 +271,10 @@ inline Rec DecodeRecord(In& in, bool header)
         break;
     }
     case 'T': r.delta = in.Zig(); break;
-    case 'K': r.number = in.Varint(); r.word = in.Varint(); break;
+    case 'K':
+        r.number = in.Varint();
+        r.word = in.Varint();
+        break;
     case 'P':
         r.capacity = in.Varint();
         r.count = in.Zig();
@@ -356,4 +362,4 @@ inline std::vector<Place> Places(const File& f)
     return places;
 }
 
-} // namespace testrec
+}  // namespace testrec
