@@ -59,9 +59,11 @@ check: asan tsan
 	$(MAKE) --no-print-directory lint
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SECONDS)
 
-# clang-tidy (.clang-tidy) and cppcheck over every source file of the Linux build, with the
-# compile commands of the sanitizer build (clang). Any finding fails.
+# The layout (.clang-format) of every tracked source file, then clang-tidy (.clang-tidy) and
+# cppcheck over every source file of the Linux build, with the compile commands of the sanitizer
+# build (clang). Any finding fails; `clang-format -i FILE` mends a layout finding.
 lint: asan
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 	run-clang-tidy -p build/asan -quiet -j $(JOBS) '/(host|plugin|data|journey|menu|sim|tools|tests|fuzz|bench)/[^/]*\.cpp$$' \
 	    > build/asan/clang-tidy.log 2>&1 || { grep -E 'error:|warning:' build/asan/clang-tidy.log; exit 1; }
 	cppcheck --project=build/asan/compile_commands.json --enable=warning,performance,portability --std=c++17 --library=googletest \
