@@ -60,7 +60,7 @@ first_build() {
 
 windows_only() { [ "$1" = host/win32_entry.cpp ]; }
 win_build() {
-    cmake --build "$winbin" --target Quorvane quorvane-runner ScriptHookSim profile_probe \
+    cmake --build "$winbin" --target Quorvane quorvane-runner ScriptHookSim ScriptHookMsvc profile_probe \
         >"$bin/mutant-build.log" 2>&1 &&
         cmake --build "$bin" --target quorvane-sim >>"$bin/mutant-build.log" 2>&1
 }
