@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 
 inline const CLI::Validator FiniteNumber(
@@ -27,3 +29,15 @@ inline const CLI::Validator FiniteNumber(
 
 inline const CLI::Validator
     NotEmpty([](std::string& text) -> std::string { return text.empty() ? "an empty value names nothing" : ""; }, "");
+
+// A tool's main: what the options library or the standard library may still throw past the checks
+// (an allocation, a file system error) ends the run with one line and exit 1, never with an abort.
+inline int RunTool(const char* tool, int (*run)(int, char**), int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: stopped: %s\n", tool, e.what());
+        return 1;
+    }
+}

@@ -165,14 +165,4 @@ static int Main(int argc, char** argv)
     return outcome.problems.empty() && sim.Errors().empty() ? 0 : 1;
 }
 
-// What the options library or the standard library may still throw past the checks above (an
-// allocation, a file system error) ends the run with one line, never with an abort.
-int main(int argc, char** argv)
-{
-    try {
-        return Main(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "quorvane-sim: stopped: %s\n", e.what());
-        return 1;
-    }
-}
+int main(int argc, char** argv) { return RunTool("quorvane-sim", &Main, argc, argv); }

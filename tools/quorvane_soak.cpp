@@ -155,14 +155,4 @@ static int Main(int argc, char** argv)
     return verdict.kind == SoakVerdict::Flat && kept.empty() ? 0 : 1;
 }
 
-// What the options library or the standard library may still throw past the checks above (an
-// allocation, a file system error) ends the run with one line, never with an abort.
-int main(int argc, char** argv)
-{
-    try {
-        return Main(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "quorvane-soak: stopped: %s\n", e.what());
-        return 1;
-    }
-}
+int main(int argc, char** argv) { return RunTool("quorvane-soak", &Main, argc, argv); }
